@@ -1,0 +1,46 @@
+// qilcd: the engine on the command line. Dispatches to one function per verb.
+#include <cstring>
+#include <iostream>
+
+#include "app/Verbs.h"
+
+namespace {
+
+struct Verb {
+  const char* name;
+  int (*run)(const qil::app::Args&);
+};
+
+const Verb kVerbs[] = {
+    {nullptr, nullptr},
+};
+
+int Usage() {
+  std::cerr << "usage:\n"
+               "  qilcd pack SRC_DIR OUT_FILE [--product-id ID] [--content-key KEY]\n"
+               "  qilcd ls ARCHIVE\n"
+               "  qilcd cat ARCHIVE NAME\n"
+               "  qilcd get [--archive FILE] [--clipboard FILE] URL\n"
+               "  qilcd session [--archive FILE] [--clipboard FILE]\n"
+               "  qilcd db ARCHIVE\n";
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  qil::app::Args args(argv + 2, argv + argc);
+  for (const Verb& verb : kVerbs) {
+    if (verb.name != nullptr && std::strcmp(verb.name, argv[1]) == 0) {
+      try {
+        return verb.run(args);
+      } catch (const std::exception& error) {
+        std::cerr << "qilcd " << argv[1] << ": " << error.what() << std::endl;
+        return 1;
+      }
+    }
+  }
+  std::cerr << "qilcd: unknown verb '" << argv[1] << "'" << std::endl;
+  return Usage();
+}

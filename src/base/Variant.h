@@ -1,0 +1,37 @@
+// The variant value of templates and sessions: empty, a string or a 32-bit integer.
+//
+// Converted to text it is the string itself, the integer in decimal, or the
+// empty string for the empty value. A value type: copies are independent.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+
+namespace qil {
+
+class TVariant {
+ public:
+  TVariant() = default;
+  TVariant(std::string text) : value_(std::move(text)) {}
+  TVariant(const char* text) : value_(std::string(text)) {}
+  TVariant(int32_t number) : value_(number) {}
+
+  bool IsEmpty() const { return std::holds_alternative<std::monostate>(value_); }
+  bool IsString() const { return std::holds_alternative<std::string>(value_); }
+  bool IsInteger() const { return std::holds_alternative<int32_t>(value_); }
+
+  // The text form described above.
+  std::string ToString() const;
+
+  // The integer itself, 0 for the empty value, or a string read with the
+  // strict decimal conversion (raises EConvertError when it is not a number).
+  int32_t ToInteger() const;
+
+  bool operator==(const TVariant& other) const = default;
+
+ private:
+  std::variant<std::monostate, std::string, int32_t> value_;
+};
+
+}  // namespace qil
