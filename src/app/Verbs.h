@@ -9,4 +9,11 @@ namespace qil::app {
 
 using Args = std::vector<std::string>;
 
+int RunPack(const Args& args);     // VerbArchive.cpp
+int RunList(const Args& args);     // VerbArchive.cpp
+int RunCat(const Args& args);      // VerbArchive.cpp
+int RunGet(const Args& args);      // VerbEngine.cpp
+int RunSession(const Args& args);  // VerbEngine.cpp
+int RunDb(const Args& args);       // VerbDb.cpp
+
 }  // namespace qil::app

@@ -12,7 +12,9 @@ struct Verb {
 };
 
 const Verb kVerbs[] = {
-    {nullptr, nullptr},
+    {"pack", qil::app::RunPack},       {"ls", qil::app::RunList},
+    {"cat", qil::app::RunCat},         {"get", qil::app::RunGet},
+    {"session", qil::app::RunSession}, {"db", qil::app::RunDb},
 };
 
 int Usage() {
@@ -32,7 +34,7 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   qil::app::Args args(argv + 2, argv + argc);
   for (const Verb& verb : kVerbs) {
-    if (verb.name != nullptr && std::strcmp(verb.name, argv[1]) == 0) {
+    if (std::strcmp(verb.name, argv[1]) == 0) {
       try {
         return verb.run(args);
       } catch (const std::exception& error) {
