@@ -1,0 +1,208 @@
+#include "framework/SectionedTemplate.h"
+
+#include <algorithm>
+
+#include "base/Exceptions.h"
+#include "base/MemoryStream.h"
+#include "base/Text.h"
+
+namespace qil {
+
+namespace {
+
+constexpr std::string_view kTemplateMarker = "<%%template%%>";
+
+// The first word of a tag. A tag without words raises the list's index error,
+// which the template turns into its parse error.
+const std::string& FirstWord(const TStringList& words) { return words[0]; }
+
+// The value of the first word of the form name=VALUE (key letter case ignored).
+std::string SectionNameOf(const TStringList& words) {
+  for (int i = 0; i < words.Count(); ++i) {
+    const std::string& word = words[i];
+    const size_t eq = word.find('=');
+    if (eq != std::string::npos && SameText(std::string_view(word).substr(0, eq), "name")) {
+      return word.substr(eq + 1);
+    }
+  }
+  return std::string();
+}
+
+// Scans tags from position on until one whose first word is keyword.
+TTagMatch FindTagWithFirstWord(std::string_view text, size_t& position, std::string_view keyword) {
+  while (true) {
+    TTagMatch match = FindNextTag(text, position);
+    if (!match.found) return match;
+    if (SameText(FirstWord(SplitTag(match.tag)), keyword)) return match;
+  }
+}
+
+}  // namespace
+
+TTagMatch FindNextTag(std::string_view text, size_t& position) {
+  TTagMatch match;
+  const size_t open = text.find("<%", position);
+  if (open == std::string_view::npos) return match;
+  // The closing "%>" is searched from the "<" itself, so "<%>" is a whole tag.
+  const size_t close = text.find("%>", open + 1);
+  if (close == std::string_view::npos) {
+    position = open;
+    return match;
+  }
+  match.found = true;
+  match.start = open;
+  match.tag = text.substr(open, close + 2 - open);
+  position = close + 2;
+  return match;
+}
+
+TStringList SplitTag(std::string_view tag) {
+  std::string unquoted;
+  unquoted.reserve(tag.size());
+  for (char c : tag) {
+    if (c != '"' && c != '\'') unquoted += c;
+  }
+  TStringList words;
+  if (unquoted.size() <= 4) return words;
+  const std::string_view inner = std::string_view(unquoted).substr(2, unquoted.size() - 4);
+  std::string word;
+  for (char c : inner) {
+    if (c == ' ' || c == '\t') {
+      if (!word.empty()) words.Add(std::move(word));
+      word.clear();
+    } else if (c == '%') {
+      if (!word.empty()) words.Add(std::move(word));
+      word.clear();
+      words.Add("%");
+    } else {
+      word += c;
+    }
+  }
+  if (!word.empty()) words.Add(std::move(word));
+  return words;
+}
+
+// ---------------------------------------------------------------------------
+// TSection
+
+TSection::TSection(TSectionedTemplate* owner, std::string source, std::string name)
+    : name_(std::move(name)), owner_(owner), source_(std::move(source)) {
+  Parse();
+}
+
+TSection::TSection(TSectionedTemplate* owner, std::string source, std::string name, NoParse)
+    : name_(std::move(name)), owner_(owner), source_(std::move(source)) {}
+
+void TSection::Parse() {
+  const std::string_view source = source_;
+  text_.clear();
+  text_.reserve(source.size());
+  size_t position = 0;
+  size_t previous_end = 0;
+  while (true) {
+    const TTagMatch match = FindNextTag(source, position);
+    if (!match.found) break;
+    const TStringList words = SplitTag(match.tag);
+    text_.append(source.substr(previous_end, match.start - previous_end));
+    const std::string& first = FirstWord(words);
+    if (!first.empty() && first[0] == '=') {
+      TSectionVar slot;
+      slot.Position = text_.size();
+      vars_.emplace_back(first.substr(1), std::move(slot));
+    }
+    previous_end = position;
+  }
+  text_.append(source.substr(previous_end));
+}
+
+void TSection::SetVar(std::string_view name, const TVariant& value) {
+  for (auto& [slot_name, slot] : vars_) {
+    if (SameText(slot_name, name)) slot.Value = value;
+  }
+}
+
+std::string TSection::Generate() const {
+  if (!visible_) return std::string();
+  if (vars_.empty()) return text_;
+  std::string out;
+  out.reserve(text_.size());
+  size_t cursor = 0;
+  for (const auto& [slot_name, slot] : vars_) {
+    out.append(text_, cursor, slot.Position - cursor);
+    out += slot.Value.ToString();
+    cursor = slot.Position;
+  }
+  out.append(text_, cursor);
+  return out;
+}
+
+void TSection::WriteToStream(TMemoryStream& stream) const {
+  const std::string out = Generate();
+  if (!out.empty()) stream.Write(out);
+}
+
+// ---------------------------------------------------------------------------
+// TSectionedTemplate
+
+TSectionedTemplate::TSectionedTemplate(std::string path, std::string source)
+    : TSection(nullptr, std::move(source), std::string(), NoParse{}), file_name_(std::move(path)) {
+  const size_t slash = file_name_.rfind('/');
+  const std::string base = slash == std::string::npos ? file_name_ : file_name_.substr(slash + 1);
+  // Cut at the extension as written in lower case; a name without it is empty.
+  const size_t extension = base.find(TemplateExtension());
+  SetName(extension == std::string::npos ? std::string() : base.substr(0, extension));
+}
+
+std::unique_ptr<TSectionedTemplate> TSectionedTemplate::CreateFromStream(const std::string& path,
+                                                                         TMemoryStream& stream) {
+  const size_t position = std::min(stream.Position(), stream.Size());
+  return CreateFromText(path, std::string(stream.View().substr(position)));
+}
+
+std::unique_ptr<TSectionedTemplate> TSectionedTemplate::CreateFromText(const std::string& path,
+                                                                       std::string source) {
+  if (!std::string_view(source).starts_with(kTemplateMarker)) {
+    throw Exception("Trying to parse non-template: " + path + "\r\n");
+  }
+  std::unique_ptr<TSectionedTemplate> result(new TSectionedTemplate(path, std::move(source)));
+  try {
+    result->Parse();
+  } catch (const std::exception& error) {
+    throw Exception("Error parsing template \"" + path + "\"\r\n" + error.what());
+  }
+  return result;
+}
+
+void TSectionedTemplate::Parse() {
+  const std::string_view source = Source();
+  size_t position = 0;
+  while (true) {
+    const TTagMatch open = FindTagWithFirstWord(source, position, "section");
+    if (!open.found) break;
+    std::string name = SectionNameOf(SplitTag(open.tag));
+    const size_t body_start = position;
+    const TTagMatch close = FindTagWithFirstWord(source, position, "/section");
+    if (!close.found) break;
+    // A section whose body is empty is kept and the scan goes on: a template
+    // author who leaves one section blank still gets every section after it,
+    // and a module that looks the blank one up finds it (it writes nothing).
+    sections_.push_back(std::make_unique<TSection>(
+        this, std::string(source.substr(body_start, close.start - body_start)), std::move(name)));
+  }
+}
+
+TSection& TSectionedTemplate::SectionByName(std::string_view name) const {
+  for (const auto& section : sections_) {
+    if (SameText(section->Name(), name)) return *section;
+  }
+  throw Exception("Trying to reference non-existing section \"" + std::string(name) + "\"");
+}
+
+std::string TSectionedTemplate::Generate() const {
+  if (!Visible()) return std::string();
+  std::string out;
+  for (const auto& section : sections_) out += section->Generate();
+  return out;
+}
+
+}  // namespace qil
