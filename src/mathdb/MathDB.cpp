@@ -1,0 +1,390 @@
+#include "mathdb/MathDB.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "archive/CDArch.h"
+#include "base/Convert.h"
+#include "base/MemoryStream.h"
+#include "base/Text.h"
+#include "mathdb/LittleEndian.h"
+#include "protocol/EnvUtils.h"
+
+namespace qil {
+
+namespace {
+
+constexpr const char* kEndpointsFile = "db/endpoints.txt";
+constexpr const char* kMenuIdsFile = "db/menuid.txt";
+constexpr const char* kMappingFile = "db/endpoint-mapping.txt";
+constexpr std::string_view kImageMarker = "M_image";
+
+// Case-insensitive ordering of mapping keys.
+struct TextLess {
+  bool operator()(const std::string& a, const std::string& b) const { return CompareText(a, b) < 0; }
+};
+
+// Bytes of the archive file from its data offset to its end. An archive whose
+// data offset lies past the end has an empty data region.
+uint64_t DataRegionSize(const TCDArchiver& archive) {
+  std::error_code error;
+  const uintmax_t file_size = std::filesystem::file_size(archive.FileName(), error);
+  if (error || file_size < archive.DataOffset()) return 0;
+  return file_size - archive.DataOffset();
+}
+
+std::string_view CodeOf(const TMathIndexRecord& record) {
+  return std::string_view(record.Code, strnlen(record.Code, sizeof record.Code));
+}
+
+// Holds one bundle of an operation from GetBundle to ReleaseBundle. A problem
+// ID that is not a decimal number gives no bundle.
+class TBundleHold {
+ public:
+  TBundleHold(TMathDBManager& db, std::string_view id) : db_(db) {
+    const std::optional<int32_t> position = TryStrToInt(id);
+    if (!position) return;
+    position_ = *position;
+    bundle_ = db_.GetBundle(position_);
+  }
+  ~TBundleHold() {
+    if (bundle_) db_.ReleaseBundle(position_, bundle_);
+  }
+  TBundleHold(const TBundleHold&) = delete;
+  TBundleHold& operator=(const TBundleHold&) = delete;
+
+  const TMathBundle* operator->() const { return bundle_.get(); }
+  explicit operator bool() const { return bundle_ != nullptr; }
+
+ private:
+  TMathDBManager& db_;
+  int32_t position_ = -1;
+  TMathBundlePtr bundle_;
+};
+
+}  // namespace
+
+std::string ProblemID(int32_t position) { return FormatZeroPadded("%6d", position); }
+
+TMathDBManager::TMathDBManager() {
+  menu_ids_.SetSorted(true);
+}
+
+TMathDBManager::~TMathDBManager() = default;
+
+// ---------------------------------------------------------------- loading
+
+bool TMathDBManager::FitsDataRegion(int64_t offset, int64_t size) const {
+  if (offset < 0 || size < 0 || offset > static_cast<int64_t>(UINT32_MAX) ||
+      size > static_cast<int64_t>(UINT32_MAX)) {
+    return false;
+  }
+  return static_cast<uint64_t>(offset) + static_cast<uint64_t>(size) <= data_region_size_;
+}
+
+void TMathDBManager::ReadHeader(TMemoryStream& stream) {
+  if (!FitsDataRegion(0, kMathDBHeaderSize)) {
+    throw EMathDBException("Damaged Math DB: the data region is too small to hold its header.");
+  }
+  archive_->ReadBlock(0, kMathDBHeaderSize, std::string(), stream);
+  if (stream.Size() < kMathDBHeaderSize) {
+    throw EMathDBException("Damaged Math DB: the header could not be read.");
+  }
+  int32_t fields[8];
+  for (int i = 0; i < 8; ++i) fields[i] = static_cast<int32_t>(archive::LoadU32LE(stream.Data() + 4 * i));
+  header_ = {fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], fields[7]};
+  if (header_.Version != kMathDBVersion) throw EMathDBException("Wrong Math DB version.");
+}
+
+void TMathDBManager::ReadIndex(TMemoryStream& stream) {
+  const int64_t count = header_.RecordCount;
+  if (count < 0 || !FitsDataRegion(header_.IndexOffset, count * kMathIndexRecordSize)) {
+    throw EMathDBException("Damaged Math DB: the index of " + IntToStr(count) +
+                           " records lies outside the data region.");
+  }
+  index_.assign(static_cast<size_t>(count), TMathIndexRecord{});
+  if (count == 0) return;
+  const auto size = static_cast<uint32_t>(count * kMathIndexRecordSize);
+  archive_->ReadBlock(static_cast<uint32_t>(header_.IndexOffset), size, std::string(), stream);
+  if (stream.Size() < size) throw EMathDBException("Damaged Math DB: the index could not be read.");
+  const char* p = stream.Data();
+  for (TMathIndexRecord& record : index_) {
+    std::memcpy(record.Code, p, 4);
+    record.BlockOffset = archive::LoadU32LE(p + 4);
+    record.BlockSize = archive::LoadU32LE(p + 8);
+    p += kMathIndexRecordSize;
+  }
+}
+
+void TMathDBManager::ReadCounts(TMemoryStream& stream) {
+  if (!FitsDataRegion(header_.CountsOffset, header_.CountsSize)) {
+    throw EMathDBException("Damaged Math DB: the counts list lies outside the data region.");
+  }
+  stream.Clear();
+  if (header_.CountsSize > 0) {
+    archive_->ReadBlock(static_cast<uint32_t>(header_.CountsOffset),
+                        static_cast<uint32_t>(header_.CountsSize), std::string(), stream);
+  }
+  counts_.LoadFromStream(stream);
+}
+
+void TMathDBManager::Load(TCDArchiver& archive) {
+  archive_ = &archive;
+  data_region_size_ = DataRegionSize(archive);
+  TMemoryStream stream;
+
+  ReadHeader(stream);
+  ReadIndex(stream);
+
+  endpoints_.SetSorted(false);
+  counts_.SetSorted(false);
+  archive.ReadFile(kEndpointsFile, stream);
+  endpoints_.LoadFromStream(stream);
+
+  menu_ids_.SetSorted(true);
+  archive.ReadFile(kMenuIdsFile, stream);
+  menu_ids_.LoadFromStream(stream);
+
+  ReadCounts(stream);
+
+  archive.ReadFile(kMappingFile, stream);
+  if (stream.Size() == 0) return;
+  TStringList mapping;
+  mapping.LoadFromStream(stream);
+  ApplyEndpointMapping(mapping);
+}
+
+void TMathDBManager::ApplyEndpointMapping(const TStringList& mapping) {
+  // Later lines with a key already seen are ignored: the first mapping of a code wins.
+  std::map<std::string, std::string, TextLess> replacements;
+  for (int i = 0; i < mapping.Count(); ++i) {
+    const std::string& line = mapping[i];
+    if (line.size() < 9) continue;
+    replacements.emplace(line.substr(0, 4), line.substr(5, 4));
+  }
+  for (TMathIndexRecord& record : index_) {
+    const auto found = replacements.find(std::string(record.Code, 4));
+    if (found != replacements.end()) std::memcpy(record.Code, found->second.data(), 4);
+  }
+
+  counts_.Clear();
+  for (int i = 0; i < endpoints_.Count(); ++i) {
+    const std::string endpoint = endpoints_[i].substr(0, 3);
+    counts_.Add(endpoint + "=" + IntToStr(CountPrefix(endpoint)));
+  }
+
+  // Copy each endpoint's run of records to the next free place. The source
+  // base is the sum of the counts listed before the endpoint's own line.
+  const int64_t total = RecordCount();
+  std::vector<TMathIndexRecord> regrouped(index_.size());
+  int64_t write = 0;
+  for (int i = 0; i < endpoints_.Count(); ++i) {
+    const std::string endpoint = endpoints_[i].substr(0, 3);
+    int64_t base = 0;
+    for (int line = 0; line < counts_.Count(); ++line) {
+      const int64_t n = StrToInt(counts_.ValueFromIndex(line));
+      if (counts_[line].compare(0, 3, endpoint) != 0) {
+        base += n;
+        continue;
+      }
+      const int64_t copy = std::max<int64_t>(0, std::min({n, total - write, total - base}));
+      std::copy_n(index_.begin() + base, copy, regrouped.begin() + write);
+      write += n;
+      break;
+    }
+  }
+  index_ = std::move(regrouped);
+}
+
+// ---------------------------------------------------------------- bundles
+
+void TMathDBManager::ReadBundleBlock(const TMathIndexRecord& record, TMemoryStream& stream) {
+  archive_->ReadBlock(record.BlockOffset, record.BlockSize, block_key_, stream);
+}
+
+TMathBundlePtr TMathDBManager::ReadBundle(int32_t position) {
+  if (position < 0 || position >= RecordCount()) {
+    throw EMathDBException("No problem at position " + IntToStr(position) + ".");
+  }
+  const TMathIndexRecord& record = index_[static_cast<size_t>(position)];
+  if (!FitsDataRegion(record.BlockOffset, record.BlockSize)) {
+    throw EMathDBException("Damaged problem bundle: the block lies outside the data region.");
+  }
+  TMemoryStream stream;
+  if (archive_ != nullptr) ReadBundleBlock(record, stream);
+  if (stream.Size() != record.BlockSize) {
+    throw EMathDBException("Damaged problem bundle: the block could not be read whole.");
+  }
+  return std::make_shared<const TMathBundle>(TMathBundle::Parse(stream.Take()));
+}
+
+TMathBundlePtr TMathDBManager::GetBundle(int32_t position) {
+  if (position < 0 || position >= RecordCount()) return nullptr;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    for (TMathCacheEntry& entry : cache_) {
+      if (entry.Position == position) {
+        ++entry.RefCount;
+        return entry.Bundle;
+      }
+    }
+  }
+
+  TMathBundlePtr bundle;
+  try {
+    bundle = ReadBundle(position);
+  } catch (const std::exception&) {
+    return nullptr;  // a damaged or unreadable bundle counts as no bundle
+  }
+
+  std::lock_guard<std::mutex> guard(lock_);
+  // Another caller may have cached this position while the block was read:
+  // keep its entry, so there is one entry per position.
+  for (TMathCacheEntry& entry : cache_) {
+    if (entry.Position == position) {
+      ++entry.RefCount;
+      return entry.Bundle;
+    }
+  }
+  if (static_cast<int>(cache_.size()) >= kCacheCapacity) {
+    // Evict the oldest-inserted entry that nobody holds; when all are held,
+    // the bundle goes to the caller uncached.
+    auto victim = std::find_if(cache_.rbegin(), cache_.rend(),
+                               [](const TMathCacheEntry& entry) { return entry.RefCount == 0; });
+    if (victim == cache_.rend()) return bundle;
+    cache_.erase(std::next(victim).base());
+  }
+  cache_.insert(cache_.begin(), TMathCacheEntry{position, 1, bundle});
+  return bundle;
+}
+
+void TMathDBManager::ReleaseBundle(int32_t position, const TMathBundlePtr& bundle) {
+  std::lock_guard<std::mutex> guard(lock_);
+  for (TMathCacheEntry& entry : cache_) {
+    if (entry.Position == position) {
+      if (entry.Bundle == bundle && entry.RefCount > 0) --entry.RefCount;
+      return;
+    }
+  }
+}
+
+std::vector<TMathCacheEntry> TMathDBManager::CacheSnapshot() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return cache_;
+}
+
+// ---------------------------------------------------------------- pages
+
+void TMathDBManager::GetPageText(std::string_view id, TStringList& lines, TPageKind kind,
+                                 std::string_view script) {
+  TBundleHold bundle(*this, id);
+  if (!bundle) return;
+  std::string_view problem;
+  std::string_view solution;
+  switch (kind) {
+    case pkProblem:
+      if (!bundle->FindFile("P.htm", problem)) return;
+      lines.SetText(problem);
+      break;
+    case pkSolution:
+      if (!bundle->FindFile("S.htm", solution)) return;
+      lines.SetText(solution);
+      break;
+    case pkBoth: {
+      if (!bundle->FindFile("P.htm", problem)) return;
+      lines.SetText(problem);
+      if (bundle->FindFile("S.htm", solution)) {
+        TStringList solution_lines;
+        solution_lines.SetText(solution);
+        lines.AddStrings(solution_lines);
+      }
+      break;
+    }
+    default:
+      return;
+  }
+  const std::string link = std::string(script) + "?ID=" + std::string(id) + "&gfx=" + std::string(kImageMarker);
+  lines.SetText(ReplaceAll(lines.Text(), kImageMarker, link));
+}
+
+void TMathDBManager::ListPageGraphics(std::string_view id, TStringList& names) {
+  TBundleHold bundle(*this, id);
+  if (!bundle) return;
+  std::string_view problem;
+  std::string_view solution;
+  bundle->FindFile("P.htm", problem);
+  bundle->FindFile("S.htm", solution);
+  names.Clear();
+  for (int file = 0; file < bundle->FileCount(); ++file) {
+    const std::string& name = bundle->FileName(file);
+    if (problem.find(name) != std::string_view::npos) names.Add("p," + name);
+    if (solution.find(name) != std::string_view::npos) names.Add("s," + name);
+  }
+  names.Sort();
+}
+
+void TMathDBManager::GetGraphic(std::string_view id, std::string_view name, TMemoryStream& stream) {
+  TBundleHold bundle(*this, id);
+  if (!bundle) return;
+  std::string_view data;
+  if (!bundle->FindFile(name, data)) return;
+  stream.Assign(std::string(data));
+}
+
+// ---------------------------------------------------------------- lookups
+
+int32_t TMathDBManager::GetEndpointCount(std::string_view code) const {
+  const std::string value = counts_.Value(code.substr(0, 3));
+  return value.empty() ? 0 : StrToInt(value);
+}
+
+bool TMathDBManager::MatchesPrefix(const TMathIndexRecord& record, std::string_view prefix) const {
+  return prefix.size() <= sizeof record.Code && std::memcmp(record.Code, prefix.data(), prefix.size()) == 0;
+}
+
+int32_t TMathDBManager::CountPrefix(std::string_view prefix) const {
+  int32_t count = 0;
+  for (const TMathIndexRecord& record : index_) {
+    if (MatchesPrefix(record, prefix)) ++count;
+  }
+  return count;
+}
+
+TVariant TMathDBManager::FindNthProblem(std::string_view prefix, int32_t n) const {
+  int32_t count = 0;
+  int32_t position = 0;
+  for (; position < RecordCount(); ++position) {
+    if (MatchesPrefix(index_[static_cast<size_t>(position)], prefix)) ++count;
+    if (count == n) break;
+  }
+  if (count == 0) return TVariant(std::string(kNoProblemID));
+  return TVariant(ProblemID(position));
+}
+
+int32_t TMathDBManager::GetOrdinalInPrefix(std::string_view prefix, std::string_view id) const {
+  const int32_t last = std::min(StrToInt(id), RecordCount() - 1);
+  int32_t count = 0;
+  for (int32_t position = 0; position <= last; ++position) {
+    if (MatchesPrefix(index_[static_cast<size_t>(position)], prefix)) ++count;
+  }
+  return count;
+}
+
+std::string TMathDBManager::GetCode(std::string_view id) const {
+  const int32_t position = TryStrToInt(id).value_or(-1);
+  if (position < 0 || position >= RecordCount()) return std::string();
+  return std::string(CodeOf(index_[static_cast<size_t>(position)]));
+}
+
+std::string TMathDBManager::GetLevel(std::string_view id) const {
+  const std::string code = GetCode(id);
+  return code.size() < 4 ? std::string() : code.substr(3, 1);
+}
+
+std::string TMathDBManager::GetEndpointName(std::string_view key) const { return endpoints_.Value(key); }
+
+std::string TMathDBManager::GetMenuValue(std::string_view key) const { return menu_ids_.Value(key); }
+
+}  // namespace qil

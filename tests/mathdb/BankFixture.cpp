@@ -1,0 +1,91 @@
+#include "mathdb/BankFixture.h"
+
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "archive/ArchiveFormat.h"
+#include "archive/ArchiveWriter.h"
+#include "mathdb/BankBuilder.h"
+
+namespace fs = std::filesystem;
+
+namespace qil::test {
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "qil-mathdb-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void BankSource::SetEndpoints(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  SetDbFile("endpoints.txt", text);
+}
+
+void BankSource::SetDbFile(const std::string& name, const std::string& text) {
+  WriteFile(root_ / "db" / name, text);
+}
+
+void BankSource::AddProblem(const std::string& code, const std::string& number,
+                            const std::map<std::string, std::string>& files) {
+  const fs::path folder = root_ / kProblemsFolder / code / number;
+  fs::create_directories(folder);
+  for (const auto& [name, bytes] : files) WriteFile(folder / name, bytes);
+}
+
+void BankSource::AddSimpleProblem(const std::string& code, const std::string& number) {
+  AddProblem(code, number, {{"P.htm", "problem " + code + "/" + number}, {"S.htm", "solution"}});
+}
+
+std::string BankSource::BuildRegion() const { return BuildProblemBank(root_); }
+
+void BankSource::WriteArchive(const fs::path& path, const std::string& region) const {
+  TArchiveWriter writer;
+  if (fs::is_directory(root_ / "db")) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(root_ / "db")) {
+      writer.AddEntry("db/" + entry.path().filename().string(), ReadFile(entry.path()));
+    }
+  }
+  writer.SetDataRegion(region);
+  writer.WriteToFile(path.string());
+}
+
+uint32_t RegionWord(const std::string& region, size_t offset) {
+  return archive::LoadU32LE(region.data() + offset);
+}
+
+void SetRegionWord(std::string& region, size_t offset, uint32_t value) {
+  archive::StoreU32LE(value, region.data() + offset);
+}
+
+uint32_t BundleOffset(const std::string& region, uint32_t position) {
+  const uint32_t index_offset = RegionWord(region, 8);
+  return RegionWord(region, index_offset + position * 12 + 4);
+}
+
+void OpenArchive(TCDArchiver& archive, const fs::path& path) { archive.Open(path.string(), std::string(), true); }
+
+}  // namespace qil::test

@@ -1,0 +1,102 @@
+// qilcd db on a sound archive, a damaged one and files that are no archive.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "mathdb/BankFixture.h"
+
+namespace qil {
+namespace {
+
+struct CommandResult {
+  int exit_code = -1;
+  std::string output;  // stdout and stderr
+};
+
+CommandResult RunQilcd(const std::string& arguments) {
+  const char* qilcd = std::getenv("QILCD");
+  if (qilcd == nullptr) return {};
+  CommandResult run;
+  FILE* pipe = popen((std::string(qilcd) + " " + arguments + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
+  const int status = pclose(pipe);
+  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+class DbVerbTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("QILCD") == nullptr) GTEST_SKIP() << "QILCD is not set";
+    source_.SetEndpoints({"A01=Fractions", "B02=Equations"});
+    source_.AddSimpleProblem("A011", "1");
+    source_.AddSimpleProblem("A014", "1");
+    source_.AddSimpleProblem("B022", "1");
+    source_.AddSimpleProblem("B022", "2");
+  }
+
+  test::TempDir dir_;
+  test::BankSource source_{dir_.Path() / "src"};
+  std::string archive_ = (dir_.Path() / "math.dat").string();
+};
+
+TEST_F(DbVerbTest, SoundArchive) {
+  source_.WriteArchive(archive_);
+  const CommandResult run = RunQilcd("db " + archive_);
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_NE(run.output.find("Math DB version 3: 4 records"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("A01         2       1       0       0       1  Fractions"), std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("B02         2       0       2       0       0  Equations"), std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("4 bundles checked, 0 damaged"), std::string::npos) << run.output;
+}
+
+TEST_F(DbVerbTest, DamagedBundlesAndCountsAreReported) {
+  std::string region = source_.BuildRegion();
+  test::SetRegionWord(region, test::BundleOffset(region, 1), 0x7FFFFFFF);
+  test::SetRegionWord(region, test::RegionWord(region, 8) + 3 * 12 + 4, 0xFFFFFFF0u);
+  const uint32_t counts = test::RegionWord(region, 16);
+  region[counts + 4] = '7';  // A01=7, but the index holds 2
+  source_.WriteArchive(archive_, region);
+  const CommandResult run = RunQilcd("db " + archive_);
+  EXPECT_EQ(run.exit_code, 1) << run.output;
+  EXPECT_NE(run.output.find("DAMAGED bundle 000001"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("DAMAGED bundle 000003"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("DAMAGED counts line 1"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("4 bundles checked, 2 damaged"), std::string::npos) << run.output;
+}
+
+TEST_F(DbVerbTest, BundleWithoutProblemPageIsReported) {
+  std::string region = source_.BuildRegion();
+  // Rename P.htm inside bundle 0 so it no longer has a problem page.
+  const size_t at = region.find("P.htm", test::BundleOffset(region, 0));
+  ASSERT_NE(at, std::string::npos);
+  region[at] = 'Q';
+  source_.WriteArchive(archive_, region);
+  const CommandResult run = RunQilcd("db " + archive_);
+  EXPECT_EQ(run.exit_code, 1) << run.output;
+  EXPECT_NE(run.output.find("DAMAGED bundle 000000 (code \"A011\"): it has no P.htm"), std::string::npos)
+      << run.output;
+}
+
+TEST_F(DbVerbTest, UnloadableInputsExitWithTwo) {
+  EXPECT_EQ(RunQilcd("db " + (dir_.Path() / "missing.dat").string()).exit_code, 2);
+  test::WriteFile(archive_, "not an archive at all, just text");
+  EXPECT_EQ(RunQilcd("db " + archive_).exit_code, 2);
+  std::string region = source_.BuildRegion();
+  test::SetRegionWord(region, 4, 2);
+  source_.WriteArchive(archive_, region);
+  const CommandResult run = RunQilcd("db " + archive_);
+  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_NE(run.output.find("Wrong Math DB version."), std::string::npos) << run.output;
+  EXPECT_EQ(RunQilcd("db").exit_code, 2);
+}
+
+}  // namespace
+}  // namespace qil
