@@ -8,6 +8,7 @@
 #include "archive/CDArch.h"
 #include "archive/PackFolder.h"
 #include "base/MemoryStream.h"
+#include "mathdb/BankBuilder.h"
 
 namespace qil::app {
 
@@ -46,6 +47,7 @@ int RunPack(const Args& args) {
     }
   }
   if (positional.size() != 2) return BadArguments(usage);
+  AddProblemBankToPacking(options);  // a problems/ folder becomes the data region
   PackFolder(positional[0], positional[1], options);
   return 0;
 }
