@@ -1,0 +1,70 @@
+// Helpers of the archive tests: temporary folders, files, hostile archives,
+// and a platform that records the retry prompts.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "archive/ArchiveFormat.h"
+#include "platform/Platform.h"
+
+namespace qil::test {
+
+// A fresh folder under the system's temporary directory, removed at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+// Deterministic pseudo-random bytes.
+std::string PatternBytes(size_t size, uint32_t seed);
+
+// An archive laid out by hand: header at 0, the name text at
+// header.names_offset and the records behind RoundUp8(header.names_length)
+// bytes of it, each part enciphered
+// with its fixed key, then zero bytes up to total_size (when larger). For
+// headers and directories that the writer refuses to produce.
+std::string CraftArchive(const archive::THeader& header, const std::string& names,
+                         const std::vector<std::pair<uint32_t, uint32_t>>& records,
+                         size_t total_size);
+
+// Overwrites the header of an archive file's bytes with header, enciphered.
+void PutHeader(std::string& file, const archive::THeader& header);
+
+// Installed as the current platform for its lifetime. Records every retry
+// prompt and answers with answer(prompt number from 1).
+class RecordingPlatform : public Platform {
+ public:
+  explicit RecordingPlatform(std::function<bool(int)> answer = nullptr);
+  ~RecordingPlatform() override;
+
+  bool AskRetry(const std::string& message) override;
+  void ShowError(const std::string&) override {}
+  bool SetClipboardRTF(const std::string&) override { return false; }
+  uint32_t UtcMillisecondsOfDay() override { return 0; }
+
+  int Prompts() const;
+  std::string LastPrompt() const;
+
+ private:
+  std::function<bool(int)> answer_;
+  mutable std::mutex mutex_;
+  int prompts_ = 0;
+  std::string last_prompt_;
+};
+
+}  // namespace qil::test

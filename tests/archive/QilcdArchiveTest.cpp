@@ -1,0 +1,150 @@
+// The archive verbs of qilcd, run as a separate process: pack, ls and cat.
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <map>
+#include <fcntl.h>
+
+#include "ArchiveTestUtil.h"
+#include "archive/CDArch.h"
+
+extern char** environ;
+
+namespace qil {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+class QilcdArchive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* qilcd = std::getenv("QILCD");
+    if (!qilcd) GTEST_SKIP() << "QILCD is not set";
+    qilcd_ = qilcd;
+    fs::create_directories(src_ / "sub" / "deeper");
+  }
+
+  // Runs qilcd with args; stdout and stderr go through files.
+  RunResult Qilcd(std::vector<std::string> args) {
+    const std::string out = dir_.File("stdout"), err = dir_.File("stderr");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    args.insert(args.begin(), qilcd_);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    RunResult run;
+    if (posix_spawn(&pid, qilcd_.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = test::ReadBytes(out);
+    run.err = test::ReadBytes(err);
+    return run;
+  }
+
+  void AddSource(const std::string& name, const std::string& bytes) {
+    test::WriteBytes((src_ / name).string(), bytes);
+  }
+
+  std::string qilcd_;
+  test::TempDir dir_;
+  fs::path src_ = dir_.Path() / "content";
+  std::string archive_ = dir_.File("math.dat");
+};
+
+TEST_F(QilcdArchive, PackListAndCatWithEveryKeyLength) {
+  std::map<std::string, std::string> files;
+  for (size_t size : {0u, 1u, 7u, 8u, 9u, 4095u, 4096u, 4097u, 2500000u}) {
+    const std::string name = "sub/deeper/f" + std::to_string(size) + ".bin";
+    files[name] = test::PatternBytes(size, static_cast<uint32_t>(size) + 1);
+    AddSource(name, files[name]);
+  }
+  files["index.html"] = "<html>start</html>\n";
+  AddSource("index.html", files["index.html"]);
+
+  for (size_t key_length : {0u, 7u, 8u, 10u, 56u}) {
+    SCOPED_TRACE("key length " + std::to_string(key_length));
+    const std::string key(key_length, static_cast<char>('a' + key_length % 26));
+    RunResult pack = Qilcd({"pack", src_.string(), archive_, "--content-key", key});
+    ASSERT_EQ(pack.exit_code, 0) << pack.err;
+    EXPECT_EQ(pack.out, "");
+
+    std::string expected_listing;
+    for (const auto& [name, bytes] : files) {  // byte order equals case-free order here
+      expected_listing += std::to_string(bytes.size()) + "\t" + name + "\n";
+    }
+    RunResult ls = Qilcd({"ls", archive_});
+    EXPECT_EQ(ls.exit_code, 0) << ls.err;
+    EXPECT_EQ(ls.out, expected_listing);
+
+    for (const auto& [name, bytes] : files) {
+      RunResult cat = Qilcd({"cat", archive_, name});
+      EXPECT_EQ(cat.exit_code, 0) << cat.err;
+      EXPECT_TRUE(cat.out == bytes) << name;
+    }
+    TCDArchiver archive;
+    archive.Open(archive_, "QVRTLNDX100", false);
+    EXPECT_EQ(archive.ContentKey(), key);
+  }
+}
+
+TEST_F(QilcdArchive, ProductIdOptionAndMissingEntry) {
+  AddSource("a.txt", "A");
+  ASSERT_EQ(Qilcd({"pack", src_.string(), archive_, "--product-id", "OTHERPROD"}).exit_code, 0);
+  TCDArchiver archive;
+  archive.Open(archive_, "", true);
+  EXPECT_EQ(archive.ProductID(), "OTHERPROD");
+
+  RunResult cat = Qilcd({"cat", archive_, "b.txt"});  // ls and cat ignore the product ID
+  EXPECT_EQ(cat.exit_code, 1);
+  EXPECT_EQ(cat.out, "");
+  EXPECT_NE(cat.err.find("b.txt"), std::string::npos);
+  EXPECT_EQ(Qilcd({"cat", archive_, "/A.TXT"}).out, "A");
+}
+
+TEST_F(QilcdArchive, FailuresLeaveNoOutputFile) {
+  AddSource("a.txt", "A");
+  AddSource("A.TXT", "clash");  // the same name when case is ignored
+  const std::vector<std::vector<std::string>> failing = {
+      {"pack", src_.string(), archive_},
+      {"pack", (dir_.Path() / "none").string(), archive_},
+      {"pack", src_.string()},
+      {"pack", src_.string(), archive_, "--content-key", std::string(57, 'k')},
+      {"pack", src_.string(), archive_, "--bogus"},
+      {"pack", src_.string(), archive_, "--product-id"},
+  };
+  for (const auto& args : failing) {
+    RunResult run = Qilcd(args);
+    EXPECT_NE(run.exit_code, 0) << args.size();
+    EXPECT_FALSE(run.err.empty());
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+    EXPECT_FALSE(fs::exists(archive_));
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 3)
+      << "only content/, stdout and stderr";
+
+  test::WriteBytes(archive_, "not an archive at all, but long enough to hold a header? no");
+  RunResult ls = Qilcd({"ls", archive_});
+  EXPECT_EQ(ls.exit_code, 1);
+  EXPECT_EQ(ls.err, "qilcd ls: Bad archive header.\n");
+  EXPECT_NE(Qilcd({"ls"}).exit_code, 0);
+  EXPECT_NE(Qilcd({"cat", dir_.File("absent.dat"), "x"}).exit_code, 0);
+}
+
+}  // namespace
+}  // namespace qil
