@@ -1,0 +1,397 @@
+#include "richtext/RtfMerge.h"
+
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <map>
+
+#include "base/Convert.h"
+#include "richtext/RtfTokenizer.h"
+
+namespace qil {
+
+// ---------------------------------------------------------------------------
+// TRtfTables
+
+TRtfTables::TRtfTables(Font default_font) : default_font_(std::move(default_font)) { Reset(); }
+
+void TRtfTables::Reset() {
+  fonts_.assign(1, default_font_);
+  colors_.assign(1, Color{});
+}
+
+int TRtfTables::AddFont(const Font& font) {
+  for (size_t i = 0; i < fonts_.size(); ++i) {
+    const Font& f = fonts_[i];
+    if (f.name == font.name && f.charset == font.charset && f.family == font.family) return static_cast<int>(i);
+  }
+  fonts_.push_back(font);
+  return static_cast<int>(fonts_.size() - 1);
+}
+
+int TRtfTables::AddColor(const Color& color) {
+  if (color.automatic) return 0;
+  for (size_t i = 1; i < colors_.size(); ++i) {
+    const Color& c = colors_[i];
+    if (c.red == color.red && c.green == color.green && c.blue == color.blue) return static_cast<int>(i);
+  }
+  colors_.push_back(color);
+  return static_cast<int>(colors_.size() - 1);
+}
+
+std::string TRtfTables::FontTableRtf() const {
+  std::string out = "{\\fonttbl";
+  for (size_t i = 0; i < fonts_.size(); ++i) {
+    const Font& f = fonts_[i];
+    out += "{\\f" + IntToStr(static_cast<int64_t>(i)) + "\\" + f.family;
+    if (f.charset >= 0) out += "\\fcharset" + IntToStr(f.charset);
+    if (f.pitch >= 0) out += "\\fprq" + IntToStr(f.pitch);
+    out += " " + f.name + ";}";
+  }
+  return out + "}";
+}
+
+std::string TRtfTables::ColorTableRtf() const {
+  std::string out = "{\\colortbl;";
+  for (size_t i = 1; i < colors_.size(); ++i) {
+    const Color& c = colors_[i];
+    out += "\\red" + IntToStr(c.red) + "\\green" + IntToStr(c.green) + "\\blue" + IntToStr(c.blue) + ";";
+  }
+  return out + "}";
+}
+
+// ---------------------------------------------------------------------------
+// MergeRtfFragment
+
+namespace {
+
+template <size_t N>
+bool IsOneOf(std::string_view word, const std::array<std::string_view, N>& words) {
+  return std::find(words.begin(), words.end(), word) != words.end();
+}
+
+// Words that refer to an entry of the font table or of the colour table.
+constexpr std::array<std::string_view, 2> kFontWords = {"f", "af"};
+constexpr std::array<std::string_view, 19> kColorWords = {
+    "cf",       "cb",       "highlight",  "chcbpat",    "chcfpat",    "cbpat",     "cfpat",
+    "clcbpat",  "clcfpat",  "clcbpatraw", "clcfpatraw", "trcbpat",    "trcfpat",   "brdrcf",
+    "ulc",      "tscellcbpat", "tscellcfpat", "tsbrdrcf", "pncf"};
+// Document-level words of a fragment that the merged document states itself.
+constexpr std::array<std::string_view, 16> kDocumentWords = {
+    "rtf",      "ansi",     "mac",       "pc",        "pca",       "ansicpg",   "deff",     "adeff",
+    "deflang",  "deflangfe", "adeflang", "stshfdbch", "stshfloch", "stshfhich", "stshfbi",  "fromhtml"};
+// Document-level groups of a fragment that are dropped.
+constexpr std::array<std::string_view, 22> kDroppedGroups = {
+    "stylesheet", "info",          "generator",  "listtable",    "listoverridetable", "revtbl",
+    "rsidtbl",    "filetbl",       "latentstyles", "themedata",  "colorschememapping", "datastore",
+    "xmlnstbl",   "mmathPr",       "pgdsctbl",   "defchp",       "defpap",            "userprops",
+    "wgrffmtfilter", "fchars",     "lchars",     "operator"};
+constexpr std::array<std::string_view, 8> kFontFamilies = {"fnil",    "froman", "fswiss", "fmodern",
+                                                           "fscript", "fdecor", "ftech",  "fbidi"};
+
+std::string WithoutNul(std::string_view text) {
+  std::string out(text);
+  out.erase(std::remove(out.begin(), out.end(), '\0'), out.end());
+  return out;
+}
+
+bool OnlyLineBreaks(std::string_view text) { return text.find_first_not_of("\r\n") == std::string_view::npos; }
+
+class FragmentMerger {
+ public:
+  FragmentMerger(std::string_view fragment, TRtfTables& tables, std::string& out)
+      : tokens_(fragment), tables_(tables), out_(out) {}
+
+  // Merges the whole fragment; answers its code page.
+  int32_t Run();
+
+ private:
+  // Reads tokens up to the end of the fragment's document (or of its text).
+  void MergeTokens();
+  // Closes what the fragment left open, and the fragment's own group.
+  void Finish();
+
+  TRtfToken Next();
+  const TRtfToken& Peek(size_t ahead);
+
+  void ReadFontTable();
+  void ReadColorTable();
+  void SkipGroup();
+
+  bool AtDocumentLevel() const { return is_document_ && depth_ == 1; }
+  void OpenGroup();
+  void CloseGroup();
+  void OpenBody();
+  void EmitWord(const TRtfToken& token);
+  void EmitRenumbered(const TRtfToken& token, int number);
+  void EmitDefaultFont();
+  int MapFont(int32_t local) const;
+  int MapColor(int32_t local) const;
+
+  TRtfTokenizer tokens_;
+  std::deque<TRtfToken> peeked_;
+  TRtfTables& tables_;
+  std::string& out_;
+
+  bool is_document_ = false;
+  int depth_ = 0;           // groups of the fragment open now, its document group included
+  int picture_depth_ = 0;   // depth of the open picture group; 0 outside pictures
+  bool body_open_ = false;  // the fragment's group has been written
+  int32_t codepage_ = 0;
+  int32_t default_font_ = 0;
+  std::map<int32_t, int> fonts_;  // fragment's font number -> merged index
+  std::vector<int> colors_;       // fragment's colour index -> merged index
+};
+
+TRtfToken FragmentMerger::Next() {
+  if (peeked_.empty()) return tokens_.Next();
+  TRtfToken token = peeked_.front();
+  peeked_.pop_front();
+  return token;
+}
+
+const TRtfToken& FragmentMerger::Peek(size_t ahead) {
+  while (peeked_.size() <= ahead) peeked_.push_back(tokens_.Next());
+  return peeked_[ahead];
+}
+
+int FragmentMerger::MapFont(int32_t local) const {
+  const auto it = fonts_.find(local);
+  return it == fonts_.end() ? 0 : it->second;
+}
+
+int FragmentMerger::MapColor(int32_t local) const {
+  return local >= 0 && static_cast<size_t>(local) < colors_.size() ? colors_[local] : 0;
+}
+
+// Skips the rest of a group whose "{" was read.
+void FragmentMerger::SkipGroup() {
+  int open = 1;
+  for (TRtfToken t = Next(); t.kind != TRtfToken::End; t = Next()) {
+    if (t.kind == TRtfToken::GroupOpen) ++open;
+    if (t.kind == TRtfToken::GroupClose && --open == 0) return;
+  }
+}
+
+// Reads the entries after "{\fonttbl" up to the table's "}": either one group
+// per font or the entries one after the other, each ended by ";".
+void FragmentMerger::ReadFontTable() {
+  TRtfTables::Font font;
+  int32_t number = -1;
+  const auto commit = [&] {
+    if (number >= 0) {
+      const size_t first = font.name.find_first_not_of(' ');
+      font.name = first == std::string::npos ? "" : font.name.substr(first, font.name.find_last_not_of(' ') + 1 - first);
+      fonts_.emplace(number, tables_.AddFont(font));
+    }
+    font = TRtfTables::Font{};
+    number = -1;
+  };
+  int open = 1;
+  for (TRtfToken t = Next(); t.kind != TRtfToken::End; t = Next()) {
+    switch (t.kind) {
+      case TRtfToken::GroupOpen:
+        if (open == 1 && !(Peek(0).kind == TRtfToken::ControlSymbol && Peek(0).name == "*")) {
+          ++open;  // one font's group
+        } else {
+          SkipGroup();  // alternative names, panose numbers and the like
+        }
+        break;
+      case TRtfToken::GroupClose:
+        commit();
+        if (--open == 0) return;
+        break;
+      case TRtfToken::ControlWord:
+        if (t.name == "f" && t.has_parameter) {
+          commit();
+          number = t.parameter;
+        } else if (IsOneOf(t.name, kFontFamilies)) {
+          font.family = std::string(t.name);
+        } else if (t.name == "fcharset" && t.has_parameter) {
+          font.charset = t.parameter;
+        } else if (t.name == "fprq" && t.has_parameter) {
+          font.pitch = t.parameter;
+        }
+        break;
+      case TRtfToken::ControlSymbol:
+        if (t.name == "'") font.name += t.raw;
+        break;
+      case TRtfToken::Text:
+        for (char c : t.raw) {
+          if (c == ';') {
+            commit();
+          } else if (c != '\r' && c != '\n' && c != '\0') {
+            font.name += c;
+          }
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  commit();
+}
+
+// Reads the entries after "{\colortbl" up to the table's "}"; an entry without
+// colour words is the automatic colour.
+void FragmentMerger::ReadColorTable() {
+  TRtfTables::Color color;
+  for (TRtfToken t = Next(); t.kind != TRtfToken::End; t = Next()) {
+    if (t.kind == TRtfToken::GroupOpen) {
+      SkipGroup();
+    } else if (t.kind == TRtfToken::GroupClose) {
+      return;
+    } else if (t.kind == TRtfToken::ControlWord && t.has_parameter &&
+               (t.name == "red" || t.name == "green" || t.name == "blue")) {
+      const int32_t value = std::clamp(t.parameter, 0, 255);
+      (t.name == "red" ? color.red : t.name == "green" ? color.green : color.blue) = value;
+      color.automatic = false;
+    } else if (t.kind == TRtfToken::Text) {
+      for (char c : t.raw) {
+        if (c != ';') continue;
+        colors_.push_back(tables_.AddColor(color));
+        color = TRtfTables::Color{};
+      }
+    }
+  }
+}
+
+void FragmentMerger::EmitDefaultFont() {
+  const int merged = MapFont(default_font_);
+  if (merged != 0) out_ += "\\f" + IntToStr(merged) + " ";
+}
+
+void FragmentMerger::OpenBody() {
+  if (body_open_) return;
+  body_open_ = true;
+  out_ += "{";
+  EmitDefaultFont();
+}
+
+void FragmentMerger::OpenGroup() {
+  OpenBody();
+  out_ += "{";
+  ++depth_;
+  const TRtfToken& first = Peek(0);
+  if (picture_depth_ == 0 && first.IsWord("pict")) picture_depth_ = depth_;
+}
+
+void FragmentMerger::CloseGroup() {
+  if (depth_ == picture_depth_) picture_depth_ = 0;
+  out_ += "}";
+  --depth_;
+}
+
+void FragmentMerger::EmitRenumbered(const TRtfToken& token, int number) {
+  out_ += "\\";
+  out_ += token.name;
+  out_ += IntToStr(number);
+  if (token.space_ended) out_ += " ";
+}
+
+void FragmentMerger::EmitWord(const TRtfToken& token) {
+  if (token.name == "bin") {
+    // Written again with the length of the data that is really there.
+    if (Peek(0).kind == TRtfToken::Binary) {
+      const TRtfToken data = Next();
+      out_ += "\\bin" + IntToStr(static_cast<int64_t>(data.raw.size())) + " ";
+      out_ += data.raw;
+    }
+  } else if (picture_depth_ > 0 || !token.has_parameter) {
+    out_ += token.raw;
+    if (token.name == "plain" && picture_depth_ == 0) EmitDefaultFont();
+  } else if (IsOneOf(token.name, kFontWords)) {
+    EmitRenumbered(token, MapFont(token.parameter));
+  } else if (IsOneOf(token.name, kColorWords)) {
+    EmitRenumbered(token, MapColor(token.parameter));
+  } else {
+    out_ += token.raw;
+  }
+}
+
+int32_t FragmentMerger::Run() {
+  // A fragment that is a document starts with "{\rtf"; anything else is bare body text.
+  size_t lead = 0;
+  while (Peek(lead).kind == TRtfToken::Text && Peek(lead).raw.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+    ++lead;
+  }
+  if (Peek(lead).kind == TRtfToken::GroupOpen && Peek(lead + 1).IsWord("rtf")) {
+    for (size_t i = 0; i <= lead + 1; ++i) Next();
+    is_document_ = true;
+    depth_ = 1;
+  }
+  MergeTokens();
+  Finish();
+  return codepage_;
+}
+
+void FragmentMerger::MergeTokens() {
+  for (TRtfToken t = Next(); t.kind != TRtfToken::End; t = Next()) {
+    switch (t.kind) {
+      case TRtfToken::GroupOpen: {
+        if (AtDocumentLevel()) {
+          const bool starred = Peek(0).kind == TRtfToken::ControlSymbol && Peek(0).name == "*";
+          const TRtfToken& first = Peek(starred ? 1 : 0);
+          if (first.IsWord("fonttbl")) {
+            Next();
+            ReadFontTable();
+            break;
+          }
+          if (first.IsWord("colortbl")) {
+            Next();
+            ReadColorTable();
+            break;
+          }
+          if (first.kind == TRtfToken::ControlWord && IsOneOf(first.name, kDroppedGroups)) {
+            SkipGroup();
+            break;
+          }
+        }
+        OpenGroup();
+        break;
+      }
+      case TRtfToken::GroupClose:
+        if (is_document_ && depth_ == 1) return;  // the end of the fragment's document
+        if (depth_ > 0) CloseGroup();             // else a closer without opener
+        break;
+      case TRtfToken::ControlWord:
+        if (AtDocumentLevel() && IsOneOf(t.name, kDocumentWords)) {
+          if (t.name == "ansicpg" && t.has_parameter) codepage_ = t.parameter;
+          if (t.name == "deff" && t.has_parameter) default_font_ = t.parameter;
+          break;
+        }
+        OpenBody();
+        EmitWord(t);
+        break;
+      case TRtfToken::ControlSymbol:
+        OpenBody();
+        out_ += t.raw;
+        break;
+      case TRtfToken::Text:
+        if (!body_open_ && OnlyLineBreaks(t.raw)) break;
+        OpenBody();
+        if (t.raw.find('\0') == std::string_view::npos) {
+          out_ += t.raw;
+        } else {
+          out_ += WithoutNul(t.raw);
+        }
+        break;
+      default:  // broken escapes, and binary data without its \bin word
+        break;
+    }
+  }
+}
+
+void FragmentMerger::Finish() {
+  const int document_level = is_document_ ? 1 : 0;
+  while (depth_ > document_level) CloseGroup();
+  if (body_open_) out_ += "}\r\n";
+}
+
+}  // namespace
+
+int32_t MergeRtfFragment(std::string_view fragment, TRtfTables& tables, std::string& body) {
+  return FragmentMerger(fragment, tables, body).Run();
+}
+
+}  // namespace qil
