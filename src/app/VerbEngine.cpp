@@ -1,18 +1,132 @@
-// Placeholder until this group of verbs is built.
+// The engine verbs: qilcd get and qilcd session.
+//
+// Both start the engine as the desktop program does, minus the windows, and
+// send every address through a protocol handler as the web view would.
+// An address is either a full URL (qilproto://qilproto_local/index.html) or
+// a bare path ("/index.html", "index.html"), which gets the scheme and host
+// put in front.
 #include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/Verbs.h"
+#include "platform/headless/HeadlessPlatform.h"
+#include "shell/Engine.h"
+#include "shell/Fetch.h"
 
 namespace qil::app {
 
-int RunGet(const Args&) {
-  std::cerr << "qilcd: this verb is not built yet" << std::endl;
-  return 2;
+namespace {
+
+struct EngineArgs {
+  TEngineOptions options;
+  std::string clipboard_file;
+  std::vector<std::string> positional;
+};
+
+// Reads --archive FILE and --clipboard FILE; the rest is positional. False
+// (after one line on stderr) on an unknown option or a missing value.
+bool ParseEngineArgs(const char* verb, const Args& args, EngineArgs& out) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--archive" || arg == "--clipboard") {
+      if (i + 1 >= args.size()) {
+        std::cerr << "qilcd " << verb << ": " << arg << " needs a file name" << std::endl;
+        return false;
+      }
+      (arg == "--archive" ? out.options.ArchivePath : out.clipboard_file) = args[++i];
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
+      std::cerr << "qilcd " << verb << ": unknown option '" << arg << "'" << std::endl;
+      return false;
+    } else {
+      out.positional.push_back(arg);
+    }
+  }
+  return true;
 }
 
-int RunSession(const Args&) {
-  std::cerr << "qilcd: this verb is not built yet" << std::endl;
-  return 2;
+// A full URL stays as it is; a bare path gets the scheme and host in front.
+std::string ExpandAddress(const std::string& address) {
+  if (address.find("://") != std::string::npos) return address;
+  const std::string path = !address.empty() && address[0] == '/' ? address.substr(1) : address;
+  return std::string(TEngine::kSchemeName) + "://" + TEngine::kHostName + "/" + path;
+}
+
+// The headless platform of one run, installed for its length.
+class RunPlatform {
+ public:
+  explicit RunPlatform(const std::string& clipboard_file) {
+    if (!clipboard_file.empty()) platform_.SetClipboardFile(clipboard_file);
+    SetCurrentPlatform(&platform_);
+  }
+  ~RunPlatform() { SetCurrentPlatform(nullptr); }
+  RunPlatform(const RunPlatform&) = delete;
+  RunPlatform& operator=(const RunPlatform&) = delete;
+
+ private:
+  HeadlessPlatform platform_;
+};
+
+// Starts the engine or shows the start-up error (exit code 2 follows).
+std::unique_ptr<TEngine> Start(const EngineArgs& args) {
+  std::string error;
+  std::unique_ptr<TEngine> engine = StartEngine(args.options, error);
+  if (!engine) CurrentPlatform().ShowError(error);
+  return engine;
+}
+
+}  // namespace
+
+int RunGet(const Args& args) {
+  EngineArgs parsed;
+  if (!ParseEngineArgs("get", args, parsed)) return 2;
+  if (parsed.positional.size() != 1) {
+    std::cerr << "usage: qilcd get [--archive FILE] [--clipboard FILE] URL\n"
+                 "  URL: qilproto://qilproto_local/PATH, or just PATH" << std::endl;
+    return 2;
+  }
+  RunPlatform platform(parsed.clipboard_file);
+  std::unique_ptr<TEngine> engine = Start(parsed);
+  if (!engine) return 2;
+  const std::string url = ExpandAddress(parsed.positional[0]);
+  const TFetchResult answer = FetchAddress(url);
+  if (!answer.Found) {
+    std::cerr << "qilcd get: no answer for " << url << std::endl;
+    return 1;
+  }
+  std::cout.write(answer.Body.data(), static_cast<std::streamsize>(answer.Body.size()));
+  std::cout.flush();
+  return std::cout ? 0 : 1;
+}
+
+int RunSession(const Args& args) {
+  EngineArgs parsed;
+  if (!ParseEngineArgs("session", args, parsed)) return 2;
+  if (!parsed.positional.empty()) {
+    std::cerr << "usage: qilcd session [--archive FILE] [--clipboard FILE]" << std::endl;
+    return 2;
+  }
+  RunPlatform platform(parsed.clipboard_file);
+  std::unique_ptr<TEngine> engine = Start(parsed);
+  if (!engine) return 2;
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const TFetchResult answer = FetchAddress(ExpandAddress(line));
+    if (answer.Found) {
+      const std::string mime = answer.MimeType.empty() ? "-" : answer.MimeType;
+      std::cout << "200 " << mime << " " << answer.Body.size() << "\n";
+      std::cout.write(answer.Body.data(), static_cast<std::streamsize>(answer.Body.size()));
+      std::cout << "\n";
+    } else {
+      std::cout << "404 - 0\n\n";
+    }
+    std::cout.flush();
+    if (!std::cout) return 1;
+  }
+  return 0;
 }
 
 }  // namespace qil::app

@@ -24,6 +24,8 @@ int Usage() {
                "  qilcd cat ARCHIVE NAME\n"
                "  qilcd get [--archive FILE] [--clipboard FILE] URL\n"
                "  qilcd session [--archive FILE] [--clipboard FILE]\n"
+               "      get and session take addresses as qilproto://qilproto_local/PATH or just PATH;\n"
+               "      session reads one per line and answers 'STATUS MIME SIZE', the body, a LF\n"
                "  qilcd db ARCHIVE\n";
   return 2;
 }

@@ -1,0 +1,81 @@
+// Engine start-up and shutdown, shared by the desktop program and qilcd.
+//
+// Start-up, in order: open the content archive (by default "math.dat" in the
+// current directory, product ID "QVRTLNDX100"), create the content server
+// (which creates the module manager and the MIME table), run
+// RegisterModules (page modules and shared objects), and register the scheme
+// "qilproto", after which protocol handlers reach the server. A failure
+// raises qil::Exception carrying the text the error box shows; whatever was
+// started is shut down again first.
+//
+// Shutdown (the destructor), in order: unregister the scheme, free the server
+// with its manager, close and free the archive, then free the objects kept
+// with Keep (the math database, the product name).
+//
+// Exactly one engine should exist at a time: the scheme's request handler is
+// process-wide. Not thread-safe; start and stop it on the main thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/StringList.h"
+#include "protocol/MIMETypes.h"
+
+namespace qil {
+
+class TCDArchiver;
+class TCDEServer;
+class TSimpleCGIManager;
+
+struct TEngineOptions {
+  std::string ArchivePath = "math.dat";
+  std::string ProductId = "QVRTLNDX100";
+  std::string MIMETypesPath = TMIMETypes::kSystemTable;
+};
+
+class TEngine {
+ public:
+  static constexpr const char* kSchemeName = "qilproto";
+  static constexpr const char* kHostName = "qilproto_local";
+  static constexpr const char* kProductName = "Orvella";
+
+  explicit TEngine(const TEngineOptions& options = TEngineOptions());
+  ~TEngine();
+
+  TEngine(const TEngine&) = delete;
+  TEngine& operator=(const TEngine&) = delete;
+
+  TCDArchiver& Archive() { return *archive_; }
+  TCDEServer& Server() { return *server_; }
+  TSimpleCGIManager& Manager();
+
+  // Keeps object alive until the archive is closed at shutdown; for the
+  // objects that start-up registers with the manager. Returns it.
+  template <class T>
+  T& Keep(std::unique_ptr<T> object) {
+    T& kept = *object;
+    kept_.push_back(std::move(object));
+    return kept;
+  }
+
+ private:
+  void Shutdown();
+
+  std::unique_ptr<TCDArchiver> archive_;
+  std::unique_ptr<TCDEServer> server_;
+  std::vector<std::unique_ptr<TObject>> kept_;
+};
+
+// Fills the engine's manager with the page modules (template name -> module
+// class) and the shared objects, in the order the product registers them.
+// Runs once during start-up, after the server exists and before the scheme is
+// registered. Defined in RegisterModules.cpp.
+void RegisterModules(TEngine& engine);
+
+// Starts an engine. On failure answers nullptr and sets errorMessage to the
+// text the error box shows.
+std::unique_ptr<TEngine> StartEngine(const TEngineOptions& options, std::string& errorMessage);
+
+}  // namespace qil

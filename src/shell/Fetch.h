@@ -1,0 +1,22 @@
+// Fetching one address the way the web view does: through a protocol handler.
+//
+// FetchAddress creates a TCDEProtocolHandler, calls Start, then Read in
+// chunks until the handler reports the end, exactly as the browser drives it.
+// The answer is whatever the process-wide request handler (the registered
+// content server) gives. Safe to call whenever a server is registered; one
+// request at a time.
+#pragma once
+
+#include <string>
+
+namespace qil {
+
+struct TFetchResult {
+  bool Found = false;  // false: the handler reported no answer
+  std::string MimeType;
+  std::string Body;
+};
+
+TFetchResult FetchAddress(const std::string& url);
+
+}  // namespace qil

@@ -1,0 +1,96 @@
+#include "shell/Engine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "archive/ArchiveWriter.h"
+#include "archive/CDArch.h"
+#include "framework/CDECGI.h"
+#include "framework/Session.h"
+#include "framework/TestArchive.h"
+#include "protocol/CDEProto.h"
+#include "protocol/CDEServer.h"
+#include "shell/Fetch.h"
+
+namespace qil {
+namespace {
+
+// An archive file on disk for one test, removed afterwards.
+class ArchiveFile {
+ public:
+  explicit ArchiveFile(const std::string& product_id = "QVRTLNDX100")
+      : path_(test::TempPath("qil-engine") + ".dat") {
+    TArchiveWriter writer;
+    writer.SetProductId(product_id);
+    writer.AddEntry("index.html", "<html>start</html>");
+    writer.AddEntry("page.stmp", "<%%template%%><%section name=body%>x<%/section%>");
+    writer.WriteToFile(path_);
+  }
+  ~ArchiveFile() { std::filesystem::remove(path_); }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+TEngineOptions Options(const std::string& archive) {
+  TEngineOptions options;
+  options.ArchivePath = archive;
+  return options;
+}
+
+TEST(Engine, StartsServesAndShutsDownInOrder) {
+  ArchiveFile file;
+  {
+    TEngine engine(Options(file.Path()));
+    EXPECT_TRUE(engine.Server().Registered());
+    EXPECT_EQ(SchemeName, "qilproto");
+    EXPECT_EQ(engine.Manager().GetObjectAs<TScriptVarObj>("PRODUCTNAME")->Value.ToString(),
+              "Orvella");
+
+    const TFetchResult page = FetchAddress("qilproto://qilproto_local/index.html");
+    EXPECT_TRUE(page.Found);
+    EXPECT_EQ(page.MimeType, "text/html");
+    EXPECT_EQ(page.Body, "<html>start</html>");
+
+    const TFetchResult missing = FetchAddress("qilproto://qilproto_local/none.html");
+    EXPECT_FALSE(missing.Found);
+  }
+  EXPECT_FALSE(RequestHandler);  // the scheme went with the engine
+  EXPECT_FALSE(FetchAddress("qilproto://qilproto_local/index.html").Found);
+}
+
+TEST(Engine, StartUpFailuresCarryTheErrorBoxText) {
+  std::string error;
+  EXPECT_EQ(StartEngine(Options("/nonexistent/math.dat"), error), nullptr);
+  EXPECT_EQ(error, "Cannot open file /nonexistent/math.dat");
+
+  ArchiveFile other_product("OTHERPRODUCT");
+  EXPECT_EQ(StartEngine(Options(other_product.Path()), error), nullptr);
+  EXPECT_EQ(error, "Bad product ID.");
+  EXPECT_FALSE(RequestHandler);
+
+  const std::string junk = test::TempPath("qil-junk");
+  {
+    std::ofstream out(junk, std::ios::binary);
+    out << std::string(200, 'j');
+  }
+  EXPECT_EQ(StartEngine(Options(junk), error), nullptr);
+  EXPECT_EQ(error, "Bad archive header.");
+  std::filesystem::remove(junk);
+}
+
+TEST(Engine, TwoEnginesInTurnEachServeTheirOwnArchive) {
+  ArchiveFile file;
+  for (int run = 0; run < 2; ++run) {
+    std::string error;
+    auto engine = StartEngine(Options(file.Path()), error);
+    ASSERT_NE(engine, nullptr) << error;
+    EXPECT_TRUE(FetchAddress("qilproto://qilproto_local/index.html").Found);
+  }
+}
+
+}  // namespace
+}  // namespace qil
