@@ -63,6 +63,22 @@ void AppendUnescaped(std::string_view stretch, std::string& out) {
   out.append(data, size);
 }
 
+// The parts of a parsed address. Built back with UrlCreate, never with
+// g_uri_to_string: a relaxed parse can yield parts that GLib refuses to join.
+TUrlParts PartsOf(GUri* uri) {
+  auto text = [](const char* part) { return part ? std::string(part) : std::string(); };
+  TUrlParts parts;
+  parts.scheme = text(g_uri_get_scheme(uri));
+  parts.user = text(g_uri_get_user(uri));
+  parts.password = text(g_uri_get_password(uri));
+  parts.host = text(g_uri_get_host(uri));
+  parts.port = g_uri_get_port(uri);
+  parts.path = text(g_uri_get_path(uri));
+  if (const char* query = g_uri_get_query(uri)) parts.extra += "?" + std::string(query);
+  if (const char* fragment = g_uri_get_fragment(uri)) parts.extra += "#" + std::string(fragment);
+  return parts;
+}
+
 }  // namespace
 
 bool UrlCrack(std::string_view url, TUrlParts& parts) {
@@ -98,7 +114,7 @@ std::string UrlCanonicalize(std::string_view url) {
       Take(g_uri_escape_string(CString(url).c_str(), ":/?#[]@!$&'()*+,;=%", FALSE));
   std::unique_ptr<GUri, GUriDeleter> uri(g_uri_parse(escaped.c_str(), kParseFlags, nullptr));
   if (!uri) return escaped;
-  return Take(g_uri_to_string(uri.get()));
+  return UrlCreate(PartsOf(uri.get()));
 }
 
 std::string UrlDecode(std::string_view url) {
@@ -121,10 +137,12 @@ std::string UrlDecode(std::string_view url) {
 }
 
 bool UrlCombine(std::string_view base, std::string_view relative, std::string& result) {
-  GString_ combined(g_uri_resolve_relative(CString(base).c_str(), CString(relative).c_str(),
-                                           kParseFlags, nullptr));
+  std::unique_ptr<GUri, GUriDeleter> base_uri(g_uri_parse(CString(base).c_str(), kParseFlags, nullptr));
+  if (!base_uri) return false;
+  std::unique_ptr<GUri, GUriDeleter> combined(
+      g_uri_parse_relative(base_uri.get(), CString(relative).c_str(), kParseFlags, nullptr));
   if (!combined) return false;
-  result = combined.get();
+  result = UrlCreate(PartsOf(combined.get()));
   return true;
 }
 
@@ -144,10 +162,18 @@ std::string UrlCreate(const TUrlParts& parts) {
       fragment = parts.extra.substr(hash + 1);
     }
   }
-  return Take(g_uri_join_with_user(kParseFlags, OrNull(parts.scheme), OrNull(parts.user),
-                                   OrNull(parts.password), nullptr, OrNull(parts.host), parts.port,
-                                   parts.path.c_str(), has_query ? query.c_str() : nullptr,
-                                   has_fragment ? fragment.c_str() : nullptr));
+  // GLib refuses a path that does not fit the authority: with a host the path
+  // is empty or starts with "/"; without one it must not start with "//"
+  // (that is written behind an empty authority instead).
+  std::string path = parts.path;
+  const bool has_host = !parts.host.empty();
+  if (has_host && !path.empty() && path[0] != '/') path.insert(0, "/");
+  const bool empty_authority = !has_host && path.starts_with("//");
+  const char* host = has_host ? parts.host.c_str() : (empty_authority ? "" : nullptr);
+  return Take(g_uri_join_with_user(
+      kParseFlags, OrNull(parts.scheme), has_host ? OrNull(parts.user) : nullptr,
+      has_host ? OrNull(parts.password) : nullptr, nullptr, host, has_host ? parts.port : -1,
+      path.c_str(), has_query ? query.c_str() : nullptr, has_fragment ? fragment.c_str() : nullptr));
 }
 
 }  // namespace qil
