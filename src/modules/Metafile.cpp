@@ -89,7 +89,8 @@ void WritePlaceableMetafile(const TBitmap24& bitmap, TMemoryStream& out) {
   w.U16(checksum);
 
   // Metafile header: type, header words, version, size in words, objects, largest record, unused.
-  w.U16(kMetafileTypeDisk);
+  // Type 1 is what nearly every metafile file holds; some readers recognise no other.
+  w.U16(kMetafileTypeMemory);
   w.U16(kMetafileHeaderWords);
   w.U16(kMetafileVersion3);
   w.U32(total_size / 2);

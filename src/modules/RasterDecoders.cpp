@@ -115,6 +115,8 @@ BmpLayout ReadBmpHeaders(const BmpReader& in) {
     if (layout.palette_count == 0 || layout.palette_count > full) layout.palette_count = full;
     layout.palette_offset = header_end;
     if (!in.Has(header_end, layout.palette_count * layout.palette_entry_size)) BadBmp("truncated colour table");
+  } else {
+    layout.palette_count = 0;  // a colour table of a 24- or 32-bit picture is not used
   }
   return layout;
 }

@@ -119,6 +119,11 @@ class FragmentMerger {
   void SkipGroup();
 
   bool AtDocumentLevel() const { return is_document_ && depth_ == 1; }
+  // Appends bytes to the body. A control word written without its delimiter
+  // (bare_word) gets a space first when the next bytes would otherwise run
+  // into it: a letter, a digit, "-" or a space. That happens when what stood
+  // between them in the fragment was dropped.
+  void Emit(std::string_view bytes, bool bare_word = false);
   void OpenGroup();
   void CloseGroup();
   void OpenBody();
@@ -137,6 +142,7 @@ class FragmentMerger {
   int depth_ = 0;           // groups of the fragment open now, its document group included
   int picture_depth_ = 0;   // depth of the open picture group; 0 outside pictures
   bool body_open_ = false;  // the fragment's group has been written
+  bool after_bare_word_ = false;
   int32_t codepage_ = 0;
   int32_t default_font_ = 0;
   std::map<int32_t, int> fonts_;  // fragment's font number -> merged index
@@ -256,21 +262,31 @@ void FragmentMerger::ReadColorTable() {
   }
 }
 
+void FragmentMerger::Emit(std::string_view bytes, bool bare_word) {
+  if (bytes.empty()) return;
+  const char c = bytes.front();
+  if (after_bare_word_ && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == ' ')) {
+    out_ += ' ';
+  }
+  out_ += bytes;
+  after_bare_word_ = bare_word;
+}
+
 void FragmentMerger::EmitDefaultFont() {
   const int merged = MapFont(default_font_);
-  if (merged != 0) out_ += "\\f" + IntToStr(merged) + " ";
+  if (merged != 0) Emit("\\f" + IntToStr(merged) + " ");
 }
 
 void FragmentMerger::OpenBody() {
   if (body_open_) return;
   body_open_ = true;
-  out_ += "{";
+  Emit("{");
   EmitDefaultFont();
 }
 
 void FragmentMerger::OpenGroup() {
   OpenBody();
-  out_ += "{";
+  Emit("{");
   ++depth_;
   const TRtfToken& first = Peek(0);
   if (picture_depth_ == 0 && first.IsWord("pict")) picture_depth_ = depth_;
@@ -278,15 +294,12 @@ void FragmentMerger::OpenGroup() {
 
 void FragmentMerger::CloseGroup() {
   if (depth_ == picture_depth_) picture_depth_ = 0;
-  out_ += "}";
+  Emit("}");
   --depth_;
 }
 
 void FragmentMerger::EmitRenumbered(const TRtfToken& token, int number) {
-  out_ += "\\";
-  out_ += token.name;
-  out_ += IntToStr(number);
-  if (token.space_ended) out_ += " ";
+  Emit("\\" + std::string(token.name) + IntToStr(number) + (token.space_ended ? " " : ""), !token.space_ended);
 }
 
 void FragmentMerger::EmitWord(const TRtfToken& token) {
@@ -294,18 +307,18 @@ void FragmentMerger::EmitWord(const TRtfToken& token) {
     // Written again with the length of the data that is really there.
     if (Peek(0).kind == TRtfToken::Binary) {
       const TRtfToken data = Next();
-      out_ += "\\bin" + IntToStr(static_cast<int64_t>(data.raw.size())) + " ";
-      out_ += data.raw;
+      Emit("\\bin" + IntToStr(static_cast<int64_t>(data.raw.size())) + " ");
+      Emit(data.raw);
     }
   } else if (picture_depth_ > 0 || !token.has_parameter) {
-    out_ += token.raw;
+    Emit(token.raw, !token.space_ended);
     if (token.name == "plain" && picture_depth_ == 0) EmitDefaultFont();
   } else if (IsOneOf(token.name, kFontWords)) {
     EmitRenumbered(token, MapFont(token.parameter));
   } else if (IsOneOf(token.name, kColorWords)) {
     EmitRenumbered(token, MapColor(token.parameter));
   } else {
-    out_ += token.raw;
+    Emit(token.raw, !token.space_ended);
   }
 }
 
@@ -365,15 +378,15 @@ void FragmentMerger::MergeTokens() {
         break;
       case TRtfToken::ControlSymbol:
         OpenBody();
-        out_ += t.raw;
+        Emit(t.raw);
         break;
       case TRtfToken::Text:
         if (!body_open_ && OnlyLineBreaks(t.raw)) break;
         OpenBody();
         if (t.raw.find('\0') == std::string_view::npos) {
-          out_ += t.raw;
+          Emit(t.raw);
         } else {
-          out_ += WithoutNul(t.raw);
+          Emit(WithoutNul(t.raw));
         }
         break;
       default:  // broken escapes, and binary data without its \bin word
@@ -385,7 +398,7 @@ void FragmentMerger::MergeTokens() {
 void FragmentMerger::Finish() {
   const int document_level = is_document_ ? 1 : 0;
   while (depth_ > document_level) CloseGroup();
-  if (body_open_) out_ += "}\r\n";
+  if (body_open_) Emit("}\r\n");
 }
 
 }  // namespace

@@ -50,6 +50,18 @@ TEST(PictureBMP, DecodesEveryDepthInBothRowOrders) {
   }
 }
 
+TEST(PictureBMP, IgnoresTheColourCountOfTrueColourPictures) {
+  for (int bits : {24, 32}) {
+    std::string file = testfiles::EncodeBMP(3, 2, bits);
+    PutLE32(file, 46, 0x00FFFF00u);  // colours used: far more than the file holds
+    const TBitmap24 bitmap = DecodeBMP(file);
+    EXPECT_EQ(PixelAt(bitmap, 2, 1), testfiles::PatternColor(2, 1)) << bits;
+  }
+  std::string eight_bits = testfiles::EncodeBMP(3, 2, 8);
+  PutLE32(eight_bits, 46, 0x00FFFF00u);  // clamped to the 256 a palette can have
+  EXPECT_EQ(PixelAt(DecodeBMP(eight_bits), 1, 1), testfiles::PaletteColor(testfiles::PaletteIndexAt(1, 1, 256)));
+}
+
 TEST(PictureBMP, RefusesBadSizesAndUnsupportedVariants) {
   const std::string good = testfiles::EncodeBMP(4, 4, 24);
   ASSERT_EQ(FailureOf(DecodeBMP, good), "");

@@ -61,6 +61,7 @@ TEST(PictureMetafile, WriterOutputReadsBackAsTheBitmapDrawnAtItsSize) {
 
   // Metafile header: type, 9 words, size in words of everything after the placeable header.
   const size_t h = kPlaceableHeaderSize;
+  EXPECT_EQ(LE(file, h, 2), 1u);
   EXPECT_EQ(LE(file, h + 2, 2), 9u);
   EXPECT_EQ(LE(file, h + 4, 2), 0x0300u);
   EXPECT_EQ(2 * static_cast<size_t>(LE(file, h + 6, 4)), file.size() - h);

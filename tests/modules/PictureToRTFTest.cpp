@@ -64,7 +64,7 @@ TEST(PictureToRTF, JpegOf100By50GivesTheDocumentedHeaderAndItsMetafile) {
   // + 50 rows of 300 bytes + 6 bytes, starting with the metafile header.
   const std::string hex = GroupHex(lines);
   EXPECT_EQ(hex.size(), 2u * (18 + 10 + 10 + 28 + 40 + 50 * 300 + 6));
-  EXPECT_EQ(hex.substr(0, 12), "020009000003");
+  EXPECT_EQ(hex.substr(0, 12), "010009000003");
   EXPECT_EQ(lines.Count(), RasterGroupLines(100, 50));
 }
 

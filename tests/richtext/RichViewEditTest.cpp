@@ -99,6 +99,14 @@ TEST(RichViewEdit, RepairsUnbalancedFragments) {
   EXPECT_EQ(BodyOf("{\\rtf1 \\f7\\cf3 unknown}"), "{\\f0\\cf0 unknown}\r\n");
 }
 
+TEST(RichViewEdit, DroppedBytesNeverJoinAWordToTheTextAfterIt) {
+  EXPECT_EQ(BodyOf(std::string("\\b\0in2", 7)), "{\\b in2}\r\n");  // not \bin2
+  EXPECT_EQ(BodyOf("{\\rtf1\\b{\\stylesheet{\\s1 a;}}in2}"), "{\\b in2}\r\n");
+  EXPECT_EQ(BodyOf("{\\rtf1\\b\\ansi -1}"), "{\\b -1}\r\n");
+  EXPECT_EQ(BodyOf("\\i\\'zx"), "{\\i zx}\r\n");
+  EXPECT_EQ(BodyOf("\\i,x"), "{\\i,x}\r\n") << "nothing added where nothing was dropped";
+}
+
 TEST(RichViewEdit, KeepsPictureGroupsAndBinaryDataIntact) {
   const std::string picture = "{\\pict\\wmetafile8\\picw2646\\pich1323\r\n0100090000\r\nabcdef\r\n}";
   EXPECT_EQ(BodyOf("{\\rtf1\\ansi\r\n\\par" + picture + "\r\n}"), "{\\par" + picture + "\r\n}\r\n");

@@ -1,0 +1,34 @@
+// The rich-text editor over arbitrary fragments: the input is split at bytes
+// 0x01 into fragments, each is inserted, and the saved document must be one
+// balanced RTF group with nothing after it.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "richtext/RichViewEdit.h"
+#include "richtext/RtfTokenizer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  qil::TRichViewEdit editor;
+  size_t start = 0;
+  while (start <= input.size()) {
+    const size_t end = std::min(input.find('\x01', start), input.size());
+    editor.InsertRTF(input.substr(start, end - start));
+    start = end + 1;
+  }
+  const std::string saved = editor.SaveRTF();
+
+  qil::TRtfTokenizer tokens(saved);
+  int depth = 0;
+  bool closed = false;
+  for (qil::TRtfToken t = tokens.Next(); t.kind != qil::TRtfToken::End; t = tokens.Next()) {
+    if (closed || t.kind == qil::TRtfToken::Broken) std::abort();
+    if (t.kind == qil::TRtfToken::Text && t.raw.find('\0') != std::string_view::npos) std::abort();
+    if (t.kind == qil::TRtfToken::GroupOpen) ++depth;
+    if (t.kind == qil::TRtfToken::GroupClose && --depth == 0) closed = true;
+    if (depth < 0) std::abort();
+  }
+  if (!closed) std::abort();
+  return 0;
+}
