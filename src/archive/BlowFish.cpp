@@ -60,36 +60,38 @@ void TBlowFish::SetKey(std::string_view key) {
   }
 }
 
-void TBlowFish::DecipherBlocks(const uint8_t* src, uint8_t* dst, size_t count) {
+template <TBlowFish::Direction direction>
+void TBlowFish::RunBlocks(const uint8_t* src, uint8_t* dst, size_t count) {
+  constexpr bool decipher = direction == Direction::kDecipher;
   if (keyed_) {
     const BF_KEY* schedule = schedule_.get();
     ForEachBlock(src, dst, count, [schedule](uint32_t& left, uint32_t& right) {
       BF_LONG data[2] = {left, right};
-      BF_decrypt(data, schedule);
+      if constexpr (decipher) {
+        BF_decrypt(data, schedule);
+      } else {
+        BF_encrypt(data, schedule);
+      }
       left = data[0];
       right = data[1];
     });
   } else {
     ForEachBlock(src, dst, count, [](uint32_t& left, uint32_t& right) {
-      blowfish::DecipherWords(blowfish::kInitialP, blowfish::kInitialS, left, right);
+      if constexpr (decipher) {
+        blowfish::DecipherWords(blowfish::kInitialP, blowfish::kInitialS, left, right);
+      } else {
+        blowfish::EncipherWords(blowfish::kInitialP, blowfish::kInitialS, left, right);
+      }
     });
   }
 }
 
+void TBlowFish::DecipherBlocks(const uint8_t* src, uint8_t* dst, size_t count) {
+  RunBlocks<Direction::kDecipher>(src, dst, count);
+}
+
 void TBlowFish::EncipherBlocks(const uint8_t* src, uint8_t* dst, size_t count) {
-  if (keyed_) {
-    const BF_KEY* schedule = schedule_.get();
-    ForEachBlock(src, dst, count, [schedule](uint32_t& left, uint32_t& right) {
-      BF_LONG data[2] = {left, right};
-      BF_encrypt(data, schedule);
-      left = data[0];
-      right = data[1];
-    });
-  } else {
-    ForEachBlock(src, dst, count, [](uint32_t& left, uint32_t& right) {
-      blowfish::EncipherWords(blowfish::kInitialP, blowfish::kInitialS, left, right);
-    });
-  }
+  RunBlocks<Direction::kEncipher>(src, dst, count);
 }
 
 }  // namespace qil

@@ -63,6 +63,10 @@ class TBlowFish final : public TCrypto {
   static std::string_view EffectiveKey(std::string_view key);
 
  private:
+  enum class Direction { kEncipher, kDecipher };
+  template <Direction direction>
+  void RunBlocks(const uint8_t* src, uint8_t* dst, size_t count);
+
   std::unique_ptr<bf_key_st> schedule_;  // the keyed tables; unused when unkeyed
   std::string key_;                      // the effective key now in use
   bool keyed_ = false;

@@ -115,6 +115,12 @@ TEST_F(QilcdArchive, ProductIdOptionAndMissingEntry) {
   EXPECT_EQ(cat.out, "");
   EXPECT_NE(cat.err.find("b.txt"), std::string::npos);
   EXPECT_EQ(Qilcd({"cat", archive_, "/A.TXT"}).out, "A");
+
+  // An archive written inside the folder is not packed into the next one.
+  const std::string inside = (src_ / "math.dat").string();
+  ASSERT_EQ(Qilcd({"pack", src_.string(), inside}).exit_code, 0);
+  ASSERT_EQ(Qilcd({"pack", src_.string(), inside}).exit_code, 0);
+  EXPECT_EQ(Qilcd({"ls", inside}).out, "1\ta.txt\n");
 }
 
 TEST_F(QilcdArchive, FailuresLeaveNoOutputFile) {
