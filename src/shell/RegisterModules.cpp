@@ -1,18 +1,57 @@
-// The registrations of start-up: which page module serves which template, and
-// which shared objects the modules find by name. Each subsystem that brings
-// page modules or shared objects adds its lines here, in the product's order.
+// The registrations of start-up: the math database, which page module serves
+// which template, and which shared objects the modules find by name. Each
+// subsystem that brings page modules or shared objects adds its lines here,
+// in the product's order.
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "archive/CDArch.h"
 #include "framework/CDECGI.h"
 #include "framework/Session.h"
+#include "mathdb/ZorbikMathDB.h"
+#include "modules/MathWebModules.h"
 #include "shell/Engine.h"
 
 namespace qil {
 
+namespace {
+
+// Whether the archive file holds anything behind its entries: the data region
+// where a disc keeps its math database. An archive packed without a problem
+// bank has none.
+bool HasDataRegion(const TCDArchiver& archive) {
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(archive.FileName(), error);
+  return !error && size > archive.DataOffset();
+}
+
+}  // namespace
+
 void RegisterModules(TEngine& engine) {
   TSimpleCGIManager& manager = engine.Manager();
 
-  // Page modules: manager.RegisterModule<TCGI_...>("template name"), in table order.
+  // The math database. Load failures ("Wrong Math DB version.", a damaged
+  // index) end start-up. An archive without a data region has no database:
+  // the pages then see an empty one.
+  TMathDBManager& db = engine.Keep(std::make_unique<TZorbikMathDB>());
+  if (HasDataRegion(engine.Archive())) db.Load(engine.Archive());
+
+  // Page modules, in the product's table order.
+  manager.RegisterModule<TCGI_mathlist>("mathlist");
+  manager.RegisterModule<TCGI_mathlist>("alsonaviga");
+  manager.RegisterModule<TCGI_mathlist>("problem_lent");
+  manager.RegisterModule<TCGI_mathgfx>("mathgfx");
+  manager.RegisterModule<TCGI_getmath>("solution");
+  manager.RegisterModule<TCGI_mathindex>("main");
+  manager.RegisterModule<TCGI_mathgoto>("mathgoto");
+  // Clipboard export (modules/MathClipboardModules.h): "clipbo" -> TCGI_mathclipbo.
+  // Worksheets (modules/MathWSModules.h), in this order: "wadd" -> TCGI_addtows,
+  // "edit1" -> TCGI_wsedit, "statistic" -> TCGI_wsstats, "creator" -> TCGI_wsgen,
+  // "worksheet" -> TCGI_wscounter.
 
   // Shared objects.
+  manager.RegisterObject("MathDBManager", &db);
   manager.RegisterObject(
       "PRODUCTNAME",
       &engine.Keep(std::make_unique<TScriptVarObj>(TVariant(TEngine::kProductName))));
