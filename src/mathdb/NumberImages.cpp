@@ -15,7 +15,7 @@ constexpr std::string_view kCounterDigitEnd = ".jpg\" width=\"14\" height=\"21\"
 
 }  // namespace
 
-std::string NumberImagesProblem(int32_t n) {
+std::string NumberImagesProblem(int64_t n) {
   std::string html;
   for (char c : FormatThousands(n)) {
     if (c == ',') {

@@ -15,7 +15,7 @@ namespace qil {
 // One 8 x 22 digit picture per digit of n written with "," between groups of
 // three digits, and the separator picture for each ",": 1000 gives the digit 1,
 // the separator and three times the digit 0. Nothing separates the pictures.
-std::string NumberImagesProblem(int32_t n);
+std::string NumberImagesProblem(int64_t n);
 
 // CR LF, then one line "<img ...>" CR LF with a 14 x 21 digit picture for each
 // decimal digit of text; other characters add nothing.

@@ -11,10 +11,10 @@ bool IsAdministrator() {
   return GetPlatformId() != kPlatformNT;
 }
 
-std::string FormatThousands(int32_t n) {
+std::string FormatThousands(int64_t n) {
   const bool negative = n < 0;
-  // Widen first: the magnitude of INT32_MIN does not fit 32 bits.
-  const int64_t magnitude = negative ? -int64_t{n} : int64_t{n};
+  // Unsigned arithmetic: the magnitude of INT64_MIN does not fit a signed 64-bit integer.
+  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
   const std::string digits = std::to_string(magnitude);
   std::string out;
   if (negative) out += '-';

@@ -21,7 +21,7 @@ bool IsAdministrator();
 
 // The number with "," between groups of three digits and a leading "-" when
 // negative: 1234567 gives "1,234,567".
-std::string FormatThousands(int32_t n);
+std::string FormatThousands(int64_t n);
 
 // The number formatted with a printf pattern holding one int conversion (the
 // engine passes "%6d"), then every space replaced by "0": 123 gives "000123".

@@ -1,0 +1,68 @@
+// The worksheet page modules: the user's own list of problems, kept in the
+// default session for the length of a run.
+//
+// The worksheet is the session variable "ws": problem positions in plain
+// decimal joined by "," ("12,45,300"; "" when empty). Every module reads it
+// with GetVar (which creates it), works on a string list of its own and, when
+// it changes the list, stores the list's comma text back with SetVar.
+//
+//   "wadd"      TCGI_addtows   appends the problem "id" (at most 25 by hand, no
+//                              duplicates) and answers with an alert text
+//   "edit1"     TCGI_wsedit    removes, moves and clears entries, draws a random
+//                              worksheet ("gensheet", once per token "rnd") and
+//                              shows every entry with its problem page
+//   "creator"   TCGI_wsgen     the generator form: problems per endpoint and level
+//   "statistic" TCGI_wsstats   worksheet problems per endpoint and level
+//   "worksheet" TCGI_wscounter the number of worksheet entries as digit images
+//
+// The modules that need the math database fetch the shared object
+// "MathDBManager" and raise qil::Exception when it is not registered. Errors
+// (a bad "id" for "wadd", an entry that is not a number, the generation error,
+// a section missing from the template) are raised to the module manager, which
+// answers with its error page behind whatever was written. Actions are compared
+// exactly, letter case included; an unknown action only shows the list.
+// Page modules are created per request and run on one thread at a time.
+#pragma once
+
+#include "framework/CDECGI.h"
+
+namespace qil {
+
+// The most problems the user can add by hand; the generator is not limited.
+inline constexpr int kMaxHandWorksheetEntries = 25;
+
+class TCGI_addtows : public TSimpleCGIModule {
+ public:
+  using TSimpleCGIModule::TSimpleCGIModule;
+  void Execute() override;
+};
+
+class TCGI_wsedit : public TSimpleCGIModule {
+ public:
+  using TSimpleCGIModule::TSimpleCGIModule;
+  void Execute() override;
+
+ private:
+  // Writes the frame page whose "editparams" repeat the request as "gensheet".
+  void WriteGenerationFrame();
+};
+
+class TCGI_wsgen : public TSimpleCGIModule {
+ public:
+  using TSimpleCGIModule::TSimpleCGIModule;
+  void Execute() override;
+};
+
+class TCGI_wsstats : public TSimpleCGIModule {
+ public:
+  using TSimpleCGIModule::TSimpleCGIModule;
+  void Execute() override;
+};
+
+class TCGI_wscounter : public TSimpleCGIModule {
+ public:
+  using TSimpleCGIModule::TSimpleCGIModule;
+  void Execute() override;
+};
+
+}  // namespace qil
