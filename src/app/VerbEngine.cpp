@@ -4,7 +4,10 @@
 // send every address through a protocol handler as the web view would.
 // An address is either a full URL (qilproto://qilproto_local/index.html) or
 // a bare path ("/index.html", "index.html"), which gets the scheme and host
-// put in front.
+// put in front. The environment variable QILCD_UTC_TIME_OF_DAY_MS (decimal
+// milliseconds since midnight UTC, 0 to 86399999) fixes the time of day that
+// the engine sees, so random worksheets can be reproduced.
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "app/Verbs.h"
+#include "base/Convert.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "shell/Engine.h"
 #include "shell/Fetch.h"
@@ -23,11 +27,32 @@ namespace {
 struct EngineArgs {
   TEngineOptions options;
   std::string clipboard_file;
+  std::optional<uint32_t> time_of_day;
   std::vector<std::string> positional;
 };
 
-// Reads --archive FILE and --clipboard FILE; the rest is positional. False
-// (after one line on stderr) on an unknown option or a missing value.
+constexpr const char* kTimeOfDayVariable = "QILCD_UTC_TIME_OF_DAY_MS";
+constexpr int32_t kMillisecondsPerDay = 86400000;
+
+// Reads the fixed time of day from the environment into time; time stays
+// unset when the variable is not set. False (after one line on stderr) for a
+// value that is not a decimal number from 0 to 86399999.
+bool ReadFixedTimeOfDay(const char* verb, std::optional<uint32_t>& time) {
+  const char* text = std::getenv(kTimeOfDayVariable);
+  if (text == nullptr) return true;
+  const std::optional<int32_t> value = TryStrToInt(text);
+  if (!value || *value < 0 || *value >= kMillisecondsPerDay) {
+    std::cerr << "qilcd " << verb << ": " << kTimeOfDayVariable
+              << " must be milliseconds since midnight UTC, 0 to 86399999" << std::endl;
+    return false;
+  }
+  time = static_cast<uint32_t>(*value);
+  return true;
+}
+
+// Reads --archive FILE and --clipboard FILE; the rest is positional. Then
+// reads the fixed time of day. False (after one line on stderr) on an unknown
+// option, a missing value or a bad time of day.
 bool ParseEngineArgs(const char* verb, const Args& args, EngineArgs& out) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -44,7 +69,7 @@ bool ParseEngineArgs(const char* verb, const Args& args, EngineArgs& out) {
       out.positional.push_back(arg);
     }
   }
-  return true;
+  return ReadFixedTimeOfDay(verb, out.time_of_day);
 }
 
 // A full URL stays as it is; a bare path gets the scheme and host in front.
@@ -57,8 +82,9 @@ std::string ExpandAddress(const std::string& address) {
 // The headless platform of one run, installed for its length.
 class RunPlatform {
  public:
-  explicit RunPlatform(const std::string& clipboard_file) {
+  RunPlatform(const std::string& clipboard_file, std::optional<uint32_t> time_of_day) {
     if (!clipboard_file.empty()) platform_.SetClipboardFile(clipboard_file);
+    platform_.SetFixedTimeOfDay(time_of_day);
     SetCurrentPlatform(&platform_);
   }
   ~RunPlatform() { SetCurrentPlatform(nullptr); }
@@ -87,7 +113,7 @@ int RunGet(const Args& args) {
                  "  URL: qilproto://qilproto_local/PATH, or just PATH" << std::endl;
     return 2;
   }
-  RunPlatform platform(parsed.clipboard_file);
+  RunPlatform platform(parsed.clipboard_file, parsed.time_of_day);
   std::unique_ptr<TEngine> engine = Start(parsed);
   if (!engine) return 2;
   const std::string url = ExpandAddress(parsed.positional[0]);
@@ -108,7 +134,7 @@ int RunSession(const Args& args) {
     std::cerr << "usage: qilcd session [--archive FILE] [--clipboard FILE]" << std::endl;
     return 2;
   }
-  RunPlatform platform(parsed.clipboard_file);
+  RunPlatform platform(parsed.clipboard_file, parsed.time_of_day);
   std::unique_ptr<TEngine> engine = Start(parsed);
   if (!engine) return 2;
   std::string line;

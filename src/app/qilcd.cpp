@@ -25,7 +25,8 @@ int Usage() {
                "  qilcd get [--archive FILE] [--clipboard FILE] URL\n"
                "  qilcd session [--archive FILE] [--clipboard FILE]\n"
                "      get and session take addresses as qilproto://qilproto_local/PATH or just PATH;\n"
-               "      session reads one per line and answers 'STATUS MIME SIZE', the body, a LF\n"
+               "      session reads one per line and answers 'STATUS MIME SIZE', the body, a LF;\n"
+               "      QILCD_UTC_TIME_OF_DAY_MS=N (0..86399999) fixes the UTC time of day they see\n"
                "  qilcd db ARCHIVE\n";
   return 2;
 }

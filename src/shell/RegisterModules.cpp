@@ -10,6 +10,7 @@
 #include "framework/CDECGI.h"
 #include "framework/Session.h"
 #include "mathdb/ZorbikMathDB.h"
+#include "modules/MathWSModules.h"
 #include "modules/MathWebModules.h"
 #include "shell/Engine.h"
 
@@ -46,9 +47,11 @@ void RegisterModules(TEngine& engine) {
   manager.RegisterModule<TCGI_mathindex>("main");
   manager.RegisterModule<TCGI_mathgoto>("mathgoto");
   // Clipboard export (modules/MathClipboardModules.h): "clipbo" -> TCGI_mathclipbo.
-  // Worksheets (modules/MathWSModules.h), in this order: "wadd" -> TCGI_addtows,
-  // "edit1" -> TCGI_wsedit, "statistic" -> TCGI_wsstats, "creator" -> TCGI_wsgen,
-  // "worksheet" -> TCGI_wscounter.
+  manager.RegisterModule<TCGI_addtows>("wadd");
+  manager.RegisterModule<TCGI_wsedit>("edit1");
+  manager.RegisterModule<TCGI_wsstats>("statistic");
+  manager.RegisterModule<TCGI_wsgen>("creator");
+  manager.RegisterModule<TCGI_wscounter>("worksheet");
 
   // Shared objects.
   manager.RegisterObject("MathDBManager", &db);
