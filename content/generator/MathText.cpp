@@ -87,7 +87,8 @@ std::string Ordinal(int64_t n) {
 }
 
 std::string PlainText(std::string_view markup) {
-  static const std::array<std::pair<std::string_view, std::string_view>, 22> kWritten = {{
+  static const std::array<std::pair<std::string_view, std::string_view>, 24> kWritten = {{
+      {"\u00b2", "^2"}, {"\u00b3", "^3"},
       {"\u2212", "-"},  {"\u00d7", "*"},     {"\u00f7", "/"},     {"\u00b7", "*"},
       {"\u03c0", "pi"}, {"\u00b0", " deg"},  {"\u221a", "sqrt"},  {"\u00b1", "+/-"},
       {"\u2264", "<="}, {"\u2265", ">="},    {"\u2260", "!="},    {"\u2248", "~"},

@@ -460,36 +460,33 @@ AnswerCheck FactorisationCheck(int64_t n) {
   };
 }
 
-// Accepts the greatest common divisor: it divides both and leaves coprime quotients.
-AnswerCheck GcdCheck(int64_t a, int64_t b) {
-  return [a, b](const Answer& v) {
-    if (v.size() < 1 || !v[0].IsInteger() || v[0] < 1) return false;
-    int64_t g = v[0].Num();
-    if (a % g != 0 || b % g != 0) return false;
-    for (int64_t d = 2; d <= a / g && d <= b / g; ++d) {
-      if ((a / g) % d == 0 && (b / g) % d == 0) return false;
-    }
-    return true;
-  };
+// Whether g is the greatest common divisor of a and b: it divides both and leaves quotients
+// without a common factor (found by trial, not by Euclid's algorithm).
+bool IsGcd(int64_t a, int64_t b, const Rational& value) {
+  if (!value.IsInteger() || value < 1) return false;
+  int64_t g = value.Num();
+  if (a % g != 0 || b % g != 0) return false;
+  for (int64_t d = 2; d <= a / g && d <= b / g; ++d) {
+    if ((a / g) % d == 0 && (b / g) % d == 0) return false;
+  }
+  return true;
 }
 
-// Accepts the least common multiple: a common multiple from which no prime can be taken away.
-AnswerCheck LcmCheck(std::vector<int64_t> numbers) {
-  return [numbers](const Answer& v) {
-    if (v.size() < 1 || !v[0].IsInteger() || v[0] < 1) return false;
-    int64_t l = v[0].Num();
-    auto common = [&numbers](int64_t m) {
-      for (int64_t n : numbers) {
-        if (m % n != 0) return false;
-      }
-      return true;
-    };
-    if (!common(l)) return false;
-    for (int64_t d = 2; d <= l; ++d) {
-      if (IsPrime(d) && l % d == 0 && common(l / d)) return false;
+// Whether l is the least common multiple: a common multiple from which no prime can be taken away.
+bool IsLcm(const std::vector<int64_t>& numbers, const Rational& value) {
+  if (!value.IsInteger() || value < 1) return false;
+  int64_t l = value.Num();
+  auto common = [&numbers](int64_t m) {
+    for (int64_t n : numbers) {
+      if (m % n != 0) return false;
     }
     return true;
   };
+  if (!common(l)) return false;
+  for (int64_t d = 2; d <= l; ++d) {
+    if (IsPrime(d) && l % d == 0 && common(l / d)) return false;
+  }
+  return true;
 }
 
 void ShowFactorisations(Sheet& s, const std::vector<int64_t>& numbers) {
@@ -572,7 +569,9 @@ Problem DivisibilityProblem(Rng& rng, int level) {
                             Num(result)));
     p.solution.Answer(Formula(Num(result)));
     p.answer = {result};
-    p.check = gcd ? GcdCheck(numbers[0], numbers[1]) : LcmCheck(numbers);
+    p.check = [gcd, numbers](const Answer& a) {
+      return a.size() == 1 && (gcd ? IsGcd(numbers[0], numbers[1], a[0]) : IsLcm(numbers, a[0]));
+    };
     p.key = Key(gcd ? "2" : "3", {numbers[0], numbers[1], numbers.size() > 2 ? numbers[2] : 0});
     return p;
   }
@@ -592,8 +591,7 @@ Problem DivisibilityProblem(Rng& rng, int level) {
     p.solution.Step(Formula(Num(l) + " \u00f7 " + Num(a) + " = " + Num(l / a) + " flashes of the first lighthouse"));
     p.solution.Answer(Formula("after " + Num(l) + " seconds; " + Num(l / a) + " flashes"));
     p.answer = {l, l / a};
-    AnswerCheck lcm = LcmCheck({a, b});
-    p.check = [lcm, a](const Answer& v) { return v.size() == 2 && lcm(v) && v[1] * a == v[0]; };
+    p.check = [a, b](const Answer& v) { return v.size() == 2 && IsLcm({a, b}, v[0]) && v[1] * a == v[0]; };
     p.key = Key("4l", {a, b});
   } else {
     int64_t g = rng.Range(2, 12) * rng.Pick<int64_t>({1, 5});
@@ -610,8 +608,7 @@ Problem DivisibilityProblem(Rng& rng, int level) {
     p.solution.Step(Formula("tiles: " + Num(w / side) + " \u00d7 " + Num(h / side) + " = " + Num(tiles)));
     p.solution.Answer(Formula("side " + Num(side) + " cm; " + Num(tiles) + " tiles"));
     p.answer = {side, tiles};
-    AnswerCheck gcd = GcdCheck(w, h);
-    p.check = [gcd, w, h](const Answer& v) { return v.size() == 2 && gcd(v) && v[1] * v[0] * v[0] == w * h; };
+    p.check = [w, h](const Answer& v) { return v.size() == 2 && IsGcd(w, h, v[0]) && v[1] * v[0] * v[0] == w * h; };
     p.key = Key("4g", {w, h});
   }
   return p;
