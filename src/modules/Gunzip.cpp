@@ -11,6 +11,7 @@
 
 #include "base/Convert.h"
 #include "base/MemoryStream.h"
+#include "modules/LittleEndian.h"
 
 namespace qil {
 namespace {
@@ -23,23 +24,15 @@ constexpr uint8_t kFlagExtra = 4;
 constexpr uint8_t kFlagName = 8;
 constexpr uint8_t kFlagComment = 16;
 
-uint8_t Byte(std::string_view data, size_t offset) { return static_cast<uint8_t>(data[offset]); }
-
-uint32_t ReadLE32(std::string_view data, size_t offset) {
-  return static_cast<uint32_t>(Byte(data, offset)) | static_cast<uint32_t>(Byte(data, offset + 1)) << 8 |
-         static_cast<uint32_t>(Byte(data, offset + 2)) << 16 |
-         static_cast<uint32_t>(Byte(data, offset + 3)) << 24;
-}
-
 [[noreturn]] void TruncatedHeader() { throw EZDecompressionError("Gzip header is truncated"); }
 
 // Offset of the deflate data behind the header; end is where the trailer begins.
 size_t SkipHeader(std::string_view data, size_t end) {
-  const uint8_t flags = Byte(data, 3);
+  const uint8_t flags = ReadLE8(data, 3);
   size_t pos = kFixedHeaderSize;
   if (flags & kFlagExtra) {
     if (end - pos < 2) TruncatedHeader();
-    const size_t length = Byte(data, pos) | static_cast<size_t>(Byte(data, pos + 1)) << 8;
+    const size_t length = ReadLE16(data, pos);
     pos += 2;
     if (end - pos < length) TruncatedHeader();
     pos += length;
@@ -100,7 +93,7 @@ std::string Inflate(std::string_view input, size_t limit) {
 
 void GunzipToStream(const TMemoryStream& source, TMemoryStream& target) {
   const std::string_view data = source.View();
-  if (data.size() < 2 || Byte(data, 0) != 0x1F || Byte(data, 1) != 0x8B) {
+  if (data.size() < 2 || ReadLE8(data, 0) != 0x1F || ReadLE8(data, 1) != 0x8B) {
     throw EZDecompressionError("Bad gzip magic");
   }
   if (data.size() < kFixedHeaderSize + kTrailerSize) TruncatedHeader();

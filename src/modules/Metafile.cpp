@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/MemoryStream.h"
+#include "modules/LittleEndian.h"
 
 namespace qil {
 namespace {
@@ -42,14 +43,6 @@ class LittleEndianWriter {
   std::string& out_;
 };
 
-uint16_t ReadU16(std::string_view data, size_t offset) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(data[offset]) | static_cast<uint8_t>(data[offset + 1]) << 8);
-}
-
-uint32_t ReadU32(std::string_view data, size_t offset) {
-  return ReadU16(data, offset) | static_cast<uint32_t>(ReadU16(data, offset + 2)) << 16;
-}
-
 }  // namespace
 
 int64_t RoundDivHalfEven(int64_t numerator, int64_t denominator) {
@@ -85,7 +78,7 @@ void WritePlaceableMetafile(const TBitmap24& bitmap, TMemoryStream& out) {
   w.U16(kPixelsPerInch);
   w.U32(0);
   uint16_t checksum = 0;
-  for (size_t i = 0; i < 20; i += 2) checksum ^= ReadU16(bytes, i);
+  for (size_t i = 0; i < 20; i += 2) checksum ^= ReadLE16(bytes, i);
   w.U16(checksum);
 
   // Metafile header: type, header words, version, size in words, objects, largest record, unused.
@@ -138,16 +131,16 @@ void WritePlaceableMetafile(const TBitmap24& bitmap, TMemoryStream& out) {
 
 bool ReadPlaceableMetafile(std::string_view data, TMetafileSize& size) {
   if (data.size() < kPlaceableHeaderSize + kMetafileHeaderSize) return false;
-  if (ReadU32(data, 0) != kPlaceableKey) return false;
-  const uint16_t inch = ReadU16(data, 14);
+  if (ReadLE32(data, 0) != kPlaceableKey) return false;
+  const uint16_t inch = ReadLE16(data, 14);
   if (inch == 0) return false;
   const std::string_view header = data.substr(kPlaceableHeaderSize);
-  const uint16_t type = ReadU16(header, 0);
-  if ((type != kMetafileTypeMemory && type != kMetafileTypeDisk) || ReadU16(header, 2) != kMetafileHeaderWords ||
-      ReadU32(header, 6) < kMetafileHeaderWords) {
+  const uint16_t type = ReadLE16(header, 0);
+  if ((type != kMetafileTypeMemory && type != kMetafileTypeDisk) || ReadLE16(header, 2) != kMetafileHeaderWords ||
+      ReadLE32(header, 6) < kMetafileHeaderWords) {
     return false;
   }
-  const auto coordinate = [&](size_t offset) { return static_cast<int16_t>(ReadU16(data, offset)); };
+  const auto coordinate = [&](size_t offset) { return static_cast<int16_t>(ReadLE16(data, offset)); };
   const int64_t box_width = std::abs(coordinate(10) - coordinate(6));
   const int64_t box_height = std::abs(coordinate(12) - coordinate(8));
   size.width = static_cast<int32_t>(RoundDivHalfEven(box_width * kPixelsPerInch, inch));

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/Convert.h"
+#include "modules/LittleEndian.h"
 
 namespace qil {
 
@@ -51,9 +52,9 @@ class BmpReader {
  public:
   explicit BmpReader(std::string_view file) : file_(file) {}
   bool Has(uint64_t offset, uint64_t count) const { return offset <= file_.size() && count <= file_.size() - offset; }
-  uint8_t U8(size_t offset) const { return static_cast<uint8_t>(file_[offset]); }
-  uint16_t U16(size_t offset) const { return static_cast<uint16_t>(U8(offset) | U8(offset + 1) << 8); }
-  uint32_t U32(size_t offset) const { return U16(offset) | static_cast<uint32_t>(U16(offset + 2)) << 16; }
+  uint8_t U8(size_t offset) const { return ReadLE8(file_, offset); }
+  uint16_t U16(size_t offset) const { return ReadLE16(file_, offset); }
+  uint32_t U32(size_t offset) const { return ReadLE32(file_, offset); }
   const uint8_t* At(size_t offset) const { return reinterpret_cast<const uint8_t*>(file_.data()) + offset; }
 
  private:

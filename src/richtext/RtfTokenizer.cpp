@@ -88,4 +88,16 @@ TRtfToken TRtfTokenizer::ReadBackslash() {
   return token;
 }
 
+bool IsOneBalancedGroup(std::string_view text) {
+  TRtfTokenizer tokens(text);
+  int depth = 0;
+  bool closed = false;
+  for (TRtfToken t = tokens.Next(); t.kind != TRtfToken::End; t = tokens.Next()) {
+    if (closed || (depth == 0 && t.kind != TRtfToken::GroupOpen)) return false;
+    if (t.kind == TRtfToken::GroupOpen) ++depth;
+    if (t.kind == TRtfToken::GroupClose && --depth == 0) closed = true;
+  }
+  return closed;
+}
+
 }  // namespace qil

@@ -48,4 +48,8 @@ class TRtfTokenizer {
   size_t pending_binary_ = 0;  // bytes of \bin data still to hand out
 };
 
+// True when text is one RTF group, every group inside it closed, with
+// nothing after its last "}" (the form of every document the editor saves).
+bool IsOneBalancedGroup(std::string_view text);
+
 }  // namespace qil

@@ -12,11 +12,11 @@
 #include <vector>
 
 namespace qil::testfiles {
-namespace {
-
-void PutLE(std::string& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+void PutLE(std::string& out, uint64_t value, int count) {
+  for (int i = 0; i < count; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
+
+namespace {
 
 std::string RawDeflate(const std::string& data) {
   z_stream z;
@@ -187,28 +187,34 @@ std::string Gzip(const std::string& data, const GzipOptions& options) {
   return out;
 }
 
-std::string MakePlaceableMetafile(int box_width, int box_height, int inch, size_t data_bytes) {
+std::string PlaceableHeader(int box_width, int box_height, int inch) {
   std::string out;
   PutLE(out, 0x9AC6CDD7, 4);
-  PutLE(out, 0, 2);
-  PutLE(out, 0, 2);
-  PutLE(out, 0, 2);
-  PutLE(out, static_cast<uint16_t>(box_width), 2);
-  PutLE(out, static_cast<uint16_t>(box_height), 2);
-  PutLE(out, static_cast<uint16_t>(inch), 2);
+  for (int word : {0, 0, 0, box_width, box_height, inch}) PutLE(out, static_cast<uint16_t>(word), 2);
   PutLE(out, 0, 4);
   uint16_t checksum = 0;
   for (size_t i = 0; i < 20; i += 2) {
     checksum ^= static_cast<uint16_t>(static_cast<uint8_t>(out[i]) | static_cast<uint8_t>(out[i + 1]) << 8);
   }
   PutLE(out, checksum, 2);
-  PutLE(out, 1, 2);                   // type: memory metafile
-  PutLE(out, 9, 2);                   // header words
-  PutLE(out, 0x0300, 2);              // version
-  PutLE(out, (data_bytes + 1) / 2, 4);  // size in words
+  return out;
+}
+
+std::string MetafileHeader(uint32_t size_in_words, int objects, uint32_t largest_record_words) {
+  std::string out;
+  PutLE(out, 1, 2);       // type: memory metafile
+  PutLE(out, 9, 2);       // header words
+  PutLE(out, 0x0300, 2);  // version
+  PutLE(out, size_in_words, 4);
+  PutLE(out, static_cast<uint16_t>(objects), 2);
+  PutLE(out, largest_record_words, 4);
   PutLE(out, 0, 2);
-  PutLE(out, 3, 4);
-  PutLE(out, 0, 2);
+  return out;
+}
+
+std::string MakePlaceableMetafile(int box_width, int box_height, int inch, size_t data_bytes) {
+  std::string out = PlaceableHeader(box_width, box_height, inch) +
+                    MetafileHeader(static_cast<uint32_t>((data_bytes + 1) / 2), 0, 3);
   for (size_t i = out.size(); i < 22 + data_bytes; ++i) out.push_back(static_cast<char>(i & 0xFF));
   return out;
 }

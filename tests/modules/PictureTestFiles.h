@@ -45,6 +45,15 @@ struct GzipOptions {
 };
 std::string Gzip(const std::string& data, const GzipOptions& options = {});
 
+// Appends value as count little-endian bytes.
+void PutLE(std::string& out, uint64_t value, int count);
+
+// The 22-byte placeable header of a metafile with the box (0, 0, width, height) and inch.
+std::string PlaceableHeader(int box_width, int box_height, int inch);
+
+// The 18-byte metafile header of type 1 (memory), version 3.
+std::string MetafileHeader(uint32_t size_in_words, int objects, uint32_t largest_record_words);
+
 // A placeable metafile: the 22-byte header with the given box (0, 0, width,
 // height) and inch, then a metafile header, then filler up to
 // data_bytes bytes after the placeable header (at least 18).

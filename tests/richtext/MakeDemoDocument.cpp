@@ -16,14 +16,10 @@
 namespace qil {
 namespace {
 
-void PutLE(std::string& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
 void Record(std::string& out, uint16_t function, std::initializer_list<uint16_t> params) {
-  PutLE(out, static_cast<uint32_t>(3 + params.size()), 4);
-  PutLE(out, function, 2);
-  for (uint16_t p : params) PutLE(out, p, 2);
+  testfiles::PutLE(out, static_cast<uint32_t>(3 + params.size()), 4);
+  testfiles::PutLE(out, function, 2);
+  for (uint16_t p : params) testfiles::PutLE(out, p, 2);
 }
 
 // A vector metafile of 1 x 0.5 inch (1440 x 720 twips): a yellow rectangle
@@ -41,21 +37,8 @@ std::string VectorMetafile() {
   Record(records, 0x0418, {600, 1200, 120, 240});       // ellipse: bottom, right, top, left
   Record(records, 0x01F0, {0});
   Record(records, 0x0000, {});                          // end
-  std::string file;
-  PutLE(file, 0x9AC6CDD7, 4);
-  for (uint32_t word : {0u, 0u, 0u, 1440u, 720u, 1440u}) PutLE(file, word, 2);
-  PutLE(file, 0, 4);
-  uint16_t checksum = 0;
-  for (size_t i = 0; i < 20; i += 2) checksum ^= static_cast<uint16_t>(static_cast<uint8_t>(file[i]) | static_cast<uint8_t>(file[i + 1]) << 8);
-  PutLE(file, checksum, 2);
-  PutLE(file, 1, 2);
-  PutLE(file, 9, 2);
-  PutLE(file, 0x0300, 2);
-  PutLE(file, static_cast<uint32_t>((18 + records.size()) / 2), 4);
-  PutLE(file, 1, 2);  // one object at a time
-  PutLE(file, 7, 4);  // the largest record: the rectangle and the ellipse
-  PutLE(file, 0, 2);
-  return file + records;
+  return testfiles::PlaceableHeader(1440, 720, 1440) +
+         testfiles::MetafileHeader(static_cast<uint32_t>((18 + records.size()) / 2), 1, 7) + records;
 }
 
 std::string PictureText(const std::string& file, const std::string& name) {

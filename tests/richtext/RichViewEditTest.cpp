@@ -13,26 +13,12 @@ namespace {
 const std::string kEmptyHeader =
     "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}{\\colortbl;}\r\n";
 
-// True when every group of the document is closed and nothing follows the last "}".
-bool IsOneBalancedDocument(std::string_view rtf) {
-  TRtfTokenizer tokens(rtf);
-  int depth = 0;
-  bool closed = false;
-  for (TRtfToken t = tokens.Next(); t.kind != TRtfToken::End; t = tokens.Next()) {
-    if (closed) return false;
-    if (t.kind == TRtfToken::GroupOpen) ++depth;
-    if (t.kind == TRtfToken::GroupClose && --depth == 0) closed = true;
-    if (depth < 0) return false;
-  }
-  return closed;
-}
-
 // The body of a saved document holding one fragment: after the header, without the final "}".
 std::string BodyOf(const std::string& fragment) {
   TRichViewEdit editor;
   editor.InsertRTF(fragment);
   const std::string saved = editor.SaveRTF();
-  EXPECT_TRUE(IsOneBalancedDocument(saved)) << saved;
+  EXPECT_TRUE(IsOneBalancedGroup(saved)) << saved;
   EXPECT_EQ(saved.substr(0, kEmptyHeader.size()), kEmptyHeader);
   return saved.substr(kEmptyHeader.size(), saved.size() - kEmptyHeader.size() - 1);
 }

@@ -81,5 +81,14 @@ TEST(RtfTokenizer, MalformedEscapesAreBrokenTokensAndHugeNumbersAreClamped) {
   EXPECT_EQ(t[1].raw, "-x");
 }
 
+TEST(RtfTokenizer, RecognisesOneBalancedGroup) {
+  EXPECT_TRUE(IsOneBalancedGroup("{\\rtf1{\\b x}\\}{\\bin1 }}}")) << "the binary byte is no closer";
+  EXPECT_FALSE(IsOneBalancedGroup("{\\rtf1{\\b x}"));
+  EXPECT_FALSE(IsOneBalancedGroup("{a}}"));
+  EXPECT_FALSE(IsOneBalancedGroup("{a}{b}"));
+  EXPECT_FALSE(IsOneBalancedGroup("x{a}"));
+  EXPECT_FALSE(IsOneBalancedGroup(""));
+}
+
 }  // namespace
 }  // namespace qil
