@@ -198,13 +198,15 @@ void TCGI_mathindex::Execute() {
   for (int i = 0; i < counts.Count(); ++i) {
     const int64_t count = StrToInt(counts.ValueFromIndex(i));
     const int64_t last = next + count - 1;
-    if (!FitsInt32(last) || !FitsInt32(last + 1)) {
-      throw Exception("The problem count of " + counts.Name(i) + " is out of range.");
+    std::string range = "[---]";
+    if (count != 0) {
+      // Counts that add up beyond the largest problem number are damaged.
+      if (!FitsInt32(next) || !FitsInt32(last)) {
+        throw Exception("The problem count of " + counts.Name(i) + " is out of range.");
+      }
+      range = "[" + FormatThousands(static_cast<int32_t>(next)) + "-" +
+              FormatThousands(static_cast<int32_t>(last)) + "]";
     }
-    const std::string range =
-        count == 0 ? "[---]"
-                   : "[" + FormatThousands(static_cast<int32_t>(next)) + "-" +
-                         FormatThousands(static_cast<int32_t>(last)) + "]";
     body.SetVar("range" + counts.Name(i), range);
     next = last + 1;
   }
