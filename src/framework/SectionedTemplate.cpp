@@ -12,9 +12,48 @@ namespace {
 
 constexpr std::string_view kTemplateMarker = "<%%template%%>";
 
-// The first word of a tag. A tag without words raises the list's index error,
-// which the template turns into its parse error.
-const std::string& FirstWord(const TStringList& words) { return words[0]; }
+// Calls visit(word) for every word of a tag, in order, until visit answers
+// false. The words follow SplitTag's rules; no copy is made unless the tag
+// holds quotes.
+template <class Visit>
+void VisitTagWords(std::string_view tag, Visit&& visit) {
+  std::string unquoted;
+  if (tag.find_first_of("\"'") != std::string_view::npos) {
+    unquoted.reserve(tag.size());
+    for (char c : tag) {
+      if (c != '"' && c != '\'') unquoted += c;
+    }
+    tag = unquoted;
+  }
+  if (tag.size() <= 4) return;
+  const std::string_view inner = tag.substr(2, tag.size() - 4);
+  size_t start = 0;
+  for (size_t i = 0; i < inner.size(); ++i) {
+    const char c = inner[i];
+    if (c != ' ' && c != '\t' && c != '%') continue;
+    if (i > start && !visit(inner.substr(start, i - start))) return;
+    if (c == '%' && !visit(inner.substr(i, 1))) return;
+    start = i + 1;
+  }
+  if (start < inner.size()) visit(inner.substr(start));
+}
+
+// The first word of a tag. A tag without words raises the word list's index
+// error, which the template turns into its parse error.
+std::string FirstWord(std::string_view tag) {
+  std::string first;
+  bool found = false;
+  VisitTagWords(tag, [&](std::string_view word) {
+    first = word;
+    found = true;
+    return false;
+  });
+  if (!found) {
+    const TStringList no_words;
+    return no_words[0];
+  }
+  return first;
+}
 
 // The value of the first word of the form name=VALUE (key letter case ignored).
 std::string SectionNameOf(const TStringList& words) {
@@ -33,7 +72,7 @@ TTagMatch FindTagWithFirstWord(std::string_view text, size_t& position, std::str
   while (true) {
     TTagMatch match = FindNextTag(text, position);
     if (!match.found) return match;
-    if (SameText(FirstWord(SplitTag(match.tag)), keyword)) return match;
+    if (SameText(FirstWord(match.tag), keyword)) return match;
   }
 }
 
@@ -57,28 +96,11 @@ TTagMatch FindNextTag(std::string_view text, size_t& position) {
 }
 
 TStringList SplitTag(std::string_view tag) {
-  std::string unquoted;
-  unquoted.reserve(tag.size());
-  for (char c : tag) {
-    if (c != '"' && c != '\'') unquoted += c;
-  }
   TStringList words;
-  if (unquoted.size() <= 4) return words;
-  const std::string_view inner = std::string_view(unquoted).substr(2, unquoted.size() - 4);
-  std::string word;
-  for (char c : inner) {
-    if (c == ' ' || c == '\t') {
-      if (!word.empty()) words.Add(std::move(word));
-      word.clear();
-    } else if (c == '%') {
-      if (!word.empty()) words.Add(std::move(word));
-      word.clear();
-      words.Add("%");
-    } else {
-      word += c;
-    }
-  }
-  if (!word.empty()) words.Add(std::move(word));
+  VisitTagWords(tag, [&](std::string_view word) {
+    words.Add(std::string(word));
+    return true;
+  });
   return words;
 }
 
@@ -102,9 +124,8 @@ void TSection::Parse() {
   while (true) {
     const TTagMatch match = FindNextTag(source, position);
     if (!match.found) break;
-    const TStringList words = SplitTag(match.tag);
+    const std::string first = FirstWord(match.tag);
     text_.append(source.substr(previous_end, match.start - previous_end));
-    const std::string& first = FirstWord(words);
     if (!first.empty() && first[0] == '=') {
       TSectionVar slot;
       slot.Position = text_.size();
