@@ -9,6 +9,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/Convert.h"
 #include "modules/LittleEndian.h"
@@ -221,25 +222,44 @@ void JpegMessage(j_common_ptr info, int level) {
   if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JpegFail(info);
 }
 
-// Reads the header; false (with the message in errors) when libjpeg failed.
+// Creates the decompressor and reads the header; false (with the message in
+// errors) when libjpeg failed. CMYK and YCCK pictures are read as CMYK,
+// which libjpeg converts to nothing else; all others as blue-green-red.
 bool JpegReadHeader(jpeg_decompress_struct& info, JpegErrors& errors, const unsigned char* data,
                     unsigned long size) {
   if (setjmp(errors.jump)) return false;
+  jpeg_create_decompress(&info);
   jpeg_mem_src(&info, data, size);
   jpeg_read_header(&info, TRUE);
-  info.out_color_space = JCS_EXT_BGR;
+  const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+  info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_calc_output_dimensions(&info);
   return true;
 }
 
-// Decodes every row into the bitmap's memory, bottom row first.
+// One row of CMYK pixels as blue-green-red. Pictures with an Adobe marker
+// store the four values inverted (0 is full ink), as their makers write them.
+void CmykToBgr(const uint8_t* cmyk, uint8_t* bgr, JDIMENSION width, bool inverted) {
+  for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+    const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
+    for (int i = 0; i < 3; ++i) {
+      const unsigned ink = inverted ? cmyk[i] : 255u - cmyk[i];
+      bgr[2 - i] = static_cast<uint8_t>(ink * k / 255);
+    }
+  }
+}
+
+// Decodes every row into the bitmap's memory, bottom row first; CMYK rows go
+// through cmyk_row (room for one row) when it is not null.
 bool JpegReadPixels(jpeg_decompress_struct& info, JpegErrors& errors, uint8_t* pixels, size_t stride,
-                    JDIMENSION height) {
+                    JDIMENSION height, uint8_t* cmyk_row) {
   if (setjmp(errors.jump)) return false;
   jpeg_start_decompress(&info);
   while (info.output_scanline < info.output_height && info.output_scanline < height) {
-    JSAMPROW row = pixels + (height - 1 - info.output_scanline) * stride;
+    uint8_t* target = pixels + (height - 1 - info.output_scanline) * stride;
+    JSAMPROW row = cmyk_row ? cmyk_row : target;
     jpeg_read_scanlines(&info, &row, 1);
+    if (cmyk_row) CmykToBgr(cmyk_row, target, info.output_width, info.saw_Adobe_marker);
   }
   jpeg_finish_decompress(&info);
   return true;
@@ -248,13 +268,14 @@ bool JpegReadPixels(jpeg_decompress_struct& info, JpegErrors& errors, uint8_t* p
 }  // namespace
 
 TBitmap24 DecodeJPEG(std::string_view file) {
+  // Zeroed, so that destroying it is harmless even when creating it failed.
   jpeg_decompress_struct info;
+  std::memset(&info, 0, sizeof info);
   JpegErrors errors;
   info.err = jpeg_std_error(&errors.manager);
   errors.manager.error_exit = JpegFail;
   errors.manager.emit_message = JpegMessage;
   errors.message[0] = '\0';
-  jpeg_create_decompress(&info);
   struct InfoGuard {
     jpeg_decompress_struct* info;
     ~InfoGuard() { jpeg_destroy_decompress(info); }
@@ -266,7 +287,9 @@ TBitmap24 DecodeJPEG(std::string_view file) {
   }
   TBitmap24 bitmap;
   bitmap.Allocate(info.output_width, info.output_height);
-  if (!JpegReadPixels(info, errors, bitmap.pixels.data(), bitmap.Stride(), info.output_height)) {
+  std::vector<uint8_t> cmyk_row(info.out_color_space == JCS_CMYK ? 4 * size_t{info.output_width} : 0);
+  if (!JpegReadPixels(info, errors, bitmap.pixels.data(), bitmap.Stride(), info.output_height,
+                      cmyk_row.empty() ? nullptr : cmyk_row.data())) {
     throw EInvalidPicture(std::string("Invalid JPEG picture: ") + errors.message);
   }
   return bitmap;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "mathdb/BankFixture.h"
+#include "mathdb/MathDB.h"
 
 namespace qil {
 namespace {
@@ -96,6 +97,33 @@ TEST_F(DbVerbTest, UnloadableInputsExitWithTwo) {
   EXPECT_EQ(run.exit_code, 2);
   EXPECT_NE(run.output.find("Wrong Math DB version."), std::string::npos) << run.output;
   EXPECT_EQ(RunQilcd("db").exit_code, 2);
+}
+
+TEST_F(DbVerbTest, PackTurnsProblemsIntoTheDataRegion) {
+  test::WriteFile(source_.Root() / "index.html", "<html></html>");
+  const CommandResult pack = RunQilcd("pack " + source_.Root().string() + " " + archive_);
+  ASSERT_EQ(pack.exit_code, 0) << pack.output;
+  const CommandResult listing = RunQilcd("ls " + archive_);
+  EXPECT_EQ(listing.output.find("problems/"), std::string::npos) << listing.output;
+  EXPECT_NE(listing.output.find("index.html"), std::string::npos) << listing.output;
+
+  TCDArchiver archive;
+  test::OpenArchive(archive, archive_);
+  TMathDBManager db;
+  db.Load(archive);
+  ASSERT_EQ(db.RecordCount(), 4);
+  TStringList lines;
+  db.GetPageText("3", lines, pkProblem, "mathgfx.stmp");
+  EXPECT_EQ(lines.Text(), "problem B022/2\r\n");
+  EXPECT_EQ(RunQilcd("db " + archive_).exit_code, 0);
+}
+
+TEST_F(DbVerbTest, PackRejectsABadBankAndWritesNothing) {
+  source_.AddSimpleProblem("Q011", "1");
+  const CommandResult pack = RunQilcd("pack " + source_.Root().string() + " " + archive_);
+  EXPECT_NE(pack.exit_code, 0);
+  EXPECT_NE(pack.output.find("problems/Q011"), std::string::npos) << pack.output;
+  EXPECT_FALSE(std::filesystem::exists(archive_));
 }
 
 }  // namespace

@@ -132,17 +132,19 @@ TEST(PicturePNG, TruncatedOrCorruptFilesRaise) {
   EXPECT_NE(FailureOf(DecodePNG, corrupt), "");
 }
 
-TEST(PictureJPEG, DecodesColourAndGreyPictures) {
-  const TBitmap24 colour = DecodeJPEG(testfiles::EncodeJPEG(24, 16));
-  ASSERT_EQ(colour.width, 24);
-  ASSERT_EQ(colour.height, 16);
-  for (auto [x, y] : {std::pair{0, 0}, {23, 15}, {12, 3}}) {
-    const Rgb got = PixelAt(colour, x, y);
-    const Rgb want = testfiles::PatternColor(x, y);
-    EXPECT_LE(std::abs(got.r - want.r) + std::abs(got.g - want.g) + std::abs(got.b - want.b), 24)
-        << "pixel " << x << "," << y;
+TEST(PictureJPEG, DecodesColourGreyAndCmykPictures) {
+  for (auto colours : {testfiles::JpegColours::Rgb, testfiles::JpegColours::AdobeCmyk}) {
+    const TBitmap24 colour = DecodeJPEG(testfiles::EncodeJPEG(24, 16, colours));
+    ASSERT_EQ(colour.width, 24);
+    ASSERT_EQ(colour.height, 16);
+    for (auto [x, y] : {std::pair{0, 0}, {23, 15}, {12, 3}}) {
+      const Rgb got = PixelAt(colour, x, y);
+      const Rgb want = testfiles::PatternColor(x, y);
+      EXPECT_LE(std::abs(got.r - want.r) + std::abs(got.g - want.g) + std::abs(got.b - want.b), 24)
+          << "pixel " << x << "," << y << " of kind " << static_cast<int>(colours);
+    }
   }
-  const TBitmap24 grey = DecodeJPEG(testfiles::EncodeJPEG(8, 8, true));
+  const TBitmap24 grey = DecodeJPEG(testfiles::EncodeJPEG(8, 8, testfiles::JpegColours::Grey));
   const Rgb p = PixelAt(grey, 4, 4);
   EXPECT_EQ(p.r, p.g);
   EXPECT_EQ(p.g, p.b);

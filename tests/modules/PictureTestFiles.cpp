@@ -77,7 +77,7 @@ std::string EncodePNG(int width, int height, bool alpha) {
   return out;
 }
 
-std::string EncodeJPEG(int width, int height, bool grey) {
+std::string EncodeJPEG(int width, int height, JpegColours colours) {
   jpeg_compress_struct info;
   jpeg_error_mgr errors;
   info.err = jpeg_std_error(&errors);
@@ -87,9 +87,12 @@ std::string EncodeJPEG(int width, int height, bool grey) {
   jpeg_mem_dest(&info, &buffer, &size);
   info.image_width = static_cast<JDIMENSION>(width);
   info.image_height = static_cast<JDIMENSION>(height);
-  info.input_components = grey ? 1 : 3;
-  info.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&info);
+  const J_COLOR_SPACE spaces[] = {JCS_RGB, JCS_GRAYSCALE, JCS_CMYK};
+  const int components[] = {3, 1, 4};
+  const int kind = static_cast<int>(colours);
+  info.in_color_space = spaces[kind];
+  info.input_components = components[kind];
+  jpeg_set_defaults(&info);  // CMYK input gets an Adobe marker
   jpeg_set_quality(&info, 95, TRUE);
   info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;  // no chroma subsampling
   jpeg_start_compress(&info, TRUE);
@@ -98,12 +101,15 @@ std::string EncodeJPEG(int width, int height, bool grey) {
     const int y = static_cast<int>(info.next_scanline);
     for (int x = 0; x < width; ++x) {
       const Rgb c = PatternColor(x, y);
-      if (grey) {
-        row[x] = c.g;
+      uint8_t* p = &row[static_cast<size_t>(x) * info.input_components];
+      if (colours == JpegColours::Grey) {
+        p[0] = c.g;
       } else {
-        row[3 * x] = c.r;
-        row[3 * x + 1] = c.g;
-        row[3 * x + 2] = c.b;
+        // Inverted CMYK without black: each stored ink value equals the colour's channel.
+        p[0] = c.r;
+        p[1] = c.g;
+        p[2] = c.b;
+        if (colours == JpegColours::AdobeCmyk) p[3] = 255;
       }
     }
     JSAMPROW rows[1] = {row.data()};

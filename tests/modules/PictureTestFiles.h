@@ -22,8 +22,9 @@ Rgb PatternColor(int x, int y);
 // transparent and right half opaque.
 std::string EncodePNG(int width, int height, bool alpha = false);
 
-// A JPEG of the pattern (quality 95); grey makes a one-channel JPEG.
-std::string EncodeJPEG(int width, int height, bool grey = false);
+// A JPEG of the pattern (quality 95, no chroma subsampling).
+enum class JpegColours { Rgb, Grey, AdobeCmyk };
+std::string EncodeJPEG(int width, int height, JpegColours colours = JpegColours::Rgb);
 
 // Palette colour i of the palette BMPs below.
 Rgb PaletteColor(int index);
