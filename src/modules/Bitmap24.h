@@ -40,9 +40,7 @@ struct TBitmap24 {
 
   // The row that is y rows from the top of the picture.
   uint8_t* RowFromTop(int32_t y) { return pixels.data() + static_cast<size_t>(height - 1 - y) * Stride(); }
-  const uint8_t* RowFromTop(int32_t y) const {
-    return pixels.data() + static_cast<size_t>(height - 1 - y) * Stride();
-  }
+  const uint8_t* RowFromTop(int32_t y) const { return pixels.data() + static_cast<size_t>(height - 1 - y) * Stride(); }
 
   // Checks the size with CheckPictureSize and makes the pixels a black picture of that size.
   void Allocate(int64_t new_width, int64_t new_height);

@@ -18,7 +18,7 @@ constexpr int32_t kPixelsPerMetre = 3780;  // 96 pixels per inch
 constexpr uint16_t kDibRgbColors = 0;
 
 // Sizes in bytes of the records we write.
-constexpr uint32_t kWindowRecordSize = 10;   // size, function, two words
+constexpr uint32_t kWindowRecordSize = 10;     // size, function, two words
 constexpr uint32_t kStretchDIBFixedSize = 28;  // size, function, raster op, 9 words
 constexpr uint32_t kEOFRecordSize = 6;
 
@@ -59,8 +59,7 @@ int64_t RoundDivHalfEven(int64_t numerator, int64_t denominator) {
 void WritePlaceableMetafile(const TBitmap24& bitmap, TMemoryStream& out) {
   const uint32_t pixel_bytes = static_cast<uint32_t>(bitmap.pixels.size());
   const uint32_t stretch_size = kStretchDIBFixedSize + kDibHeaderSize + pixel_bytes;
-  const uint32_t total_size =
-      kMetafileHeaderSize + 2 * kWindowRecordSize + stretch_size + kEOFRecordSize;
+  const uint32_t total_size = kMetafileHeaderSize + 2 * kWindowRecordSize + stretch_size + kEOFRecordSize;
   const uint16_t width = static_cast<uint16_t>(bitmap.width);
   const uint16_t height = static_cast<uint16_t>(bitmap.height);
 

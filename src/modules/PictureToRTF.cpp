@@ -27,9 +27,7 @@ std::string HeaderLine(int64_t width_px, int64_t height_px) {
          scaled(height_px, kTwipsPerInch);
 }
 
-bool HasPNGSignature(const TMemoryStream& G) {
-  return G.Size() >= 4 && G.View().substr(1, 3) == "PNG";
-}
+bool HasPNGSignature(const TMemoryStream& G) { return G.Size() >= 4 && G.View().substr(1, 3) == "PNG"; }
 
 std::string_view Remaining(const TMemoryStream& stream) {
   const std::string_view all = stream.View();

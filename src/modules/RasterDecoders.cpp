@@ -2,11 +2,11 @@
 
 #include <png.h>
 // jpeglib.h needs size_t and FILE declared before it.
-#include <cstdio>
 #include <jerror.h>
 #include <jpeglib.h>
 
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,8 +20,7 @@ void CheckPictureSize(int64_t new_width, int64_t new_height) {
   if (new_width <= 0 || new_height <= 0) {
     throw EInvalidPicture("Picture has no pixels (" + IntToStr(new_width) + " x " + IntToStr(new_height) + ")");
   }
-  if (new_width > kMaxPictureSide || new_height > kMaxPictureSide ||
-      new_width * new_height > kMaxPicturePixels) {
+  if (new_width > kMaxPictureSide || new_height > kMaxPictureSide || new_width * new_height > kMaxPicturePixels) {
     throw EInvalidPicture("Picture of " + IntToStr(new_width) + " x " + IntToStr(new_height) +
                           " pixels is too large (at most " + IntToStr(kMaxPictureSide) + " pixels a side and " +
                           IntToStr(kMaxPicturePixels) + " pixels in all)");
@@ -225,8 +224,7 @@ void JpegMessage(j_common_ptr info, int level) {
 // Creates the decompressor and reads the header; false (with the message in
 // errors) when libjpeg failed. CMYK and YCCK pictures are read as CMYK,
 // which libjpeg converts to nothing else; all others as blue-green-red.
-bool JpegReadHeader(jpeg_decompress_struct& info, JpegErrors& errors, const unsigned char* data,
-                    unsigned long size) {
+bool JpegReadHeader(jpeg_decompress_struct& info, JpegErrors& errors, const unsigned char* data, unsigned long size) {
   if (setjmp(errors.jump)) return false;
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, data, size);
@@ -251,8 +249,8 @@ void CmykToBgr(const uint8_t* cmyk, uint8_t* bgr, JDIMENSION width, bool inverte
 
 // Decodes every row into the bitmap's memory, bottom row first; CMYK rows go
 // through cmyk_row (room for one row) when it is not null.
-bool JpegReadPixels(jpeg_decompress_struct& info, JpegErrors& errors, uint8_t* pixels, size_t stride,
-                    JDIMENSION height, uint8_t* cmyk_row) {
+bool JpegReadPixels(jpeg_decompress_struct& info, JpegErrors& errors, uint8_t* pixels, size_t stride, JDIMENSION height,
+                    uint8_t* cmyk_row) {
   if (setjmp(errors.jump)) return false;
   jpeg_start_decompress(&info);
   while (info.output_scanline < info.output_height && info.output_scanline < height) {

@@ -14,12 +14,9 @@ TRVStyle::TRVStyle() {
     return style;
   };
   TextStyles = {
-      text("Normal text", 0x000000, false, false, false, false),
-      text("Heading", 0x0000FF, true, false, false, false),
-      text("Subheading", 0x000080, true, false, false, false),
-      text("Keywords", 0x800000, false, true, false, false),
-      text("Jump 1", 0x008000, false, false, true, true),
-      text("Jump 2", 0x008000, false, false, true, true),
+      text("Normal text", 0x000000, false, false, false, false), text("Heading", 0x0000FF, true, false, false, false),
+      text("Subheading", 0x000080, true, false, false, false),   text("Keywords", 0x800000, false, true, false, false),
+      text("Jump 1", 0x008000, false, false, true, true),        text("Jump 2", 0x008000, false, false, true, true),
   };
   ParaStyles = {{"Paragraph Style", ParaStyle::Alignment::Left}, {"Centered", ParaStyle::Alignment::Center}};
 }

@@ -36,8 +36,8 @@ void TRichViewEdit::InsertRTF(std::string_view rtf) {
 
 std::string TRichViewEdit::SaveRTF() const {
   const int32_t codepage = codepage_ > 0 ? codepage_ : kDefaultCodePage;
-  return "{\\rtf1\\ansi\\ansicpg" + IntToStr(codepage) + "\\deff0" + tables_.FontTableRtf() +
-         tables_.ColorTableRtf() + "\r\n" + body_ + "}";
+  return "{\\rtf1\\ansi\\ansicpg" + IntToStr(codepage) + "\\deff0" + tables_.FontTableRtf() + tables_.ColorTableRtf() +
+         "\r\n" + body_ + "}";
 }
 
 bool TRichViewEdit::SaveRTFToStream(TMemoryStream& stream) const {

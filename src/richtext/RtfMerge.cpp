@@ -73,19 +73,19 @@ bool IsOneOf(std::string_view word, const std::array<std::string_view, N>& words
 // Words that refer to an entry of the font table or of the colour table.
 constexpr std::array<std::string_view, 2> kFontWords = {"f", "af"};
 constexpr std::array<std::string_view, 19> kColorWords = {
-    "cf",       "cb",       "highlight",  "chcbpat",    "chcfpat",    "cbpat",     "cfpat",
-    "clcbpat",  "clcfpat",  "clcbpatraw", "clcfpatraw", "trcbpat",    "trcfpat",   "brdrcf",
-    "ulc",      "tscellcbpat", "tscellcfpat", "tsbrdrcf", "pncf"};
+    "cf",      "cb",          "highlight",   "chcbpat",    "chcfpat", "cbpat",   "cfpat",
+    "clcbpat", "clcfpat",     "clcbpatraw",  "clcfpatraw", "trcbpat", "trcfpat", "brdrcf",
+    "ulc",     "tscellcbpat", "tscellcfpat", "tsbrdrcf",   "pncf"};
 // Document-level words of a fragment that the merged document states itself.
 constexpr std::array<std::string_view, 16> kDocumentWords = {
-    "rtf",      "ansi",     "mac",       "pc",        "pca",       "ansicpg",   "deff",     "adeff",
-    "deflang",  "deflangfe", "adeflang", "stshfdbch", "stshfloch", "stshfhich", "stshfbi",  "fromhtml"};
+    "rtf",     "ansi",      "mac",      "pc",        "pca",       "ansicpg",   "deff",    "adeff",
+    "deflang", "deflangfe", "adeflang", "stshfdbch", "stshfloch", "stshfhich", "stshfbi", "fromhtml"};
 // Document-level groups of a fragment that are dropped.
 constexpr std::array<std::string_view, 22> kDroppedGroups = {
-    "stylesheet", "info",          "generator",  "listtable",    "listoverridetable", "revtbl",
-    "rsidtbl",    "filetbl",       "latentstyles", "themedata",  "colorschememapping", "datastore",
-    "xmlnstbl",   "mmathPr",       "pgdsctbl",   "defchp",       "defpap",            "userprops",
-    "wgrffmtfilter", "fchars",     "lchars",     "operator"};
+    "stylesheet", "info",         "generator", "listtable",          "listoverridetable", "revtbl",   "rsidtbl",
+    "filetbl",    "latentstyles", "themedata", "colorschememapping", "datastore",         "xmlnstbl", "mmathPr",
+    "pgdsctbl",   "defchp",       "defpap",    "userprops",          "wgrffmtfilter",     "fchars",   "lchars",
+    "operator"};
 constexpr std::array<std::string_view, 8> kFontFamilies = {"fnil",    "froman", "fswiss", "fmodern",
                                                            "fscript", "fdecor", "ftech",  "fbidi"};
 
@@ -187,7 +187,8 @@ void FragmentMerger::ReadFontTable() {
   const auto commit = [&] {
     if (number >= 0) {
       const size_t first = font.name.find_first_not_of(' ');
-      font.name = first == std::string::npos ? "" : font.name.substr(first, font.name.find_last_not_of(' ') + 1 - first);
+      font.name =
+          first == std::string::npos ? "" : font.name.substr(first, font.name.find_last_not_of(' ') + 1 - first);
       fonts_.emplace(number, tables_.AddFont(font));
     }
     font = TRtfTables::Font{};
@@ -265,7 +266,8 @@ void FragmentMerger::ReadColorTable() {
 void FragmentMerger::Emit(std::string_view bytes, bool bare_word) {
   if (bytes.empty()) return;
   const char c = bytes.front();
-  if (after_bare_word_ && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == ' ')) {
+  if (after_bare_word_ &&
+      ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == ' ')) {
     out_ += ' ';
   }
   out_ += bytes;

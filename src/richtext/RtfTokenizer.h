@@ -24,8 +24,8 @@ struct TRtfToken {
   std::string_view raw;   // the bytes of the token as they stand in the input
   std::string_view name;  // control word: its letters; control symbol: the character after "\"
   bool has_parameter = false;
-  int32_t parameter = 0;      // clamped to the 32-bit range
-  bool space_ended = false;   // control word: a space delimiter is part of raw
+  int32_t parameter = 0;     // clamped to the 32-bit range
+  bool space_ended = false;  // control word: a space delimiter is part of raw
 
   bool IsWord(std::string_view word) const { return kind == ControlWord && name == word; }
 };

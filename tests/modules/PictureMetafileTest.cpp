@@ -98,8 +98,7 @@ TEST(PictureMetafile, WriterOutputReadsBackAsTheBitmapDrawnAtItsSize) {
   EXPECT_EQ(static_cast<uint8_t>(file[info + 40]), bottom_left.b);
   EXPECT_EQ(static_cast<uint8_t>(file[info + 41]), bottom_left.g);
   EXPECT_EQ(static_cast<uint8_t>(file[info + 42]), bottom_left.r);
-  EXPECT_EQ(file.substr(info + 40, stride * 7),
-            std::string(bitmap.pixels.begin(), bitmap.pixels.end()));
+  EXPECT_EQ(file.substr(info + 40, stride * 7), std::string(bitmap.pixels.begin(), bitmap.pixels.end()));
 
   TMetafileSize size;
   ASSERT_TRUE(ReadPlaceableMetafile(file, size));

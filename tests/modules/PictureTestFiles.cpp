@@ -3,9 +3,9 @@
 #include <png.h>
 #include <zlib.h>
 // jpeglib.h needs size_t and FILE declared before it.
-#include <cstdio>
 #include <jpeglib.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -219,8 +219,8 @@ std::string MetafileHeader(uint32_t size_in_words, int objects, uint32_t largest
 }
 
 std::string MakePlaceableMetafile(int box_width, int box_height, int inch, size_t data_bytes) {
-  std::string out = PlaceableHeader(box_width, box_height, inch) +
-                    MetafileHeader(static_cast<uint32_t>((data_bytes + 1) / 2), 0, 3);
+  std::string out =
+      PlaceableHeader(box_width, box_height, inch) + MetafileHeader(static_cast<uint32_t>((data_bytes + 1) / 2), 0, 3);
   for (size_t i = out.size(); i < 22 + data_bytes; ++i) out.push_back(static_cast<char>(i & 0xFF));
   return out;
 }

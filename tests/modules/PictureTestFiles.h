@@ -37,12 +37,12 @@ std::string EncodeBMP(int width, int height, int bits, bool top_down = false);
 
 // Options for a gzip member written around raw deflate data.
 struct GzipOptions {
-  std::string name;            // FNAME when not empty
-  std::string comment;         // FCOMMENT when not empty
-  std::string extra;           // FEXTRA when not empty
-  bool header_crc = false;     // FHCRC (two bytes, not checked)
-  int64_t stated_size = -1;    // ISIZE of the trailer; -1: the true size
-  bool wrong_crc = false;      // a CRC-32 that does not match
+  std::string name;          // FNAME when not empty
+  std::string comment;       // FCOMMENT when not empty
+  std::string extra;         // FEXTRA when not empty
+  bool header_crc = false;   // FHCRC (two bytes, not checked)
+  int64_t stated_size = -1;  // ISIZE of the trailer; -1: the true size
+  bool wrong_crc = false;    // a CRC-32 that does not match
 };
 std::string Gzip(const std::string& data, const GzipOptions& options = {});
 

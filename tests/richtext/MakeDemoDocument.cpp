@@ -26,17 +26,17 @@ void Record(std::string& out, uint16_t function, std::initializer_list<uint16_t>
 // with a blue ellipse inside, drawn with the default black pen.
 std::string VectorMetafile() {
   std::string records;
-  Record(records, 0x020B, {0, 0});                      // window origin
-  Record(records, 0x020C, {720, 1440});                 // window extent: height, width
-  Record(records, 0x02FC, {0, 0xFFFF, 0x0000, 0});      // solid brush, yellow (00 FF FF 00)
-  Record(records, 0x012D, {0});                         // select object 0
-  Record(records, 0x041B, {700, 1420, 20, 20});         // rectangle: bottom, right, top, left
-  Record(records, 0x01F0, {0});                         // delete object 0
-  Record(records, 0x02FC, {0, 0x0000, 0x00FF, 0});      // solid brush, blue (00 00 FF 00)
+  Record(records, 0x020B, {0, 0});                  // window origin
+  Record(records, 0x020C, {720, 1440});             // window extent: height, width
+  Record(records, 0x02FC, {0, 0xFFFF, 0x0000, 0});  // solid brush, yellow (00 FF FF 00)
+  Record(records, 0x012D, {0});                     // select object 0
+  Record(records, 0x041B, {700, 1420, 20, 20});     // rectangle: bottom, right, top, left
+  Record(records, 0x01F0, {0});                     // delete object 0
+  Record(records, 0x02FC, {0, 0x0000, 0x00FF, 0});  // solid brush, blue (00 00 FF 00)
   Record(records, 0x012D, {0});
-  Record(records, 0x0418, {600, 1200, 120, 240});       // ellipse: bottom, right, top, left
+  Record(records, 0x0418, {600, 1200, 120, 240});  // ellipse: bottom, right, top, left
   Record(records, 0x01F0, {0});
-  Record(records, 0x0000, {});                          // end
+  Record(records, 0x0000, {});  // end
   return testfiles::PlaceableHeader(1440, 720, 1440) +
          testfiles::MetafileHeader(static_cast<uint32_t>((18 + records.size()) / 2), 1, 7) + records;
 }
@@ -93,9 +93,12 @@ int main(int argc, char** argv) {
       return 1;
     }
     const char* colour = colours[number % 3];
-    editor.InsertRTF("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fmodern\\fcharset0 Courier New;}{\\f1\\froman\\fcharset0 Times New Roman;}}"
-                     "{\\colortbl;" + std::string(colour) + ";}\\pard\\f1\\fs24\\cf1 Fragment " + std::to_string(number) +
-                     ": \\f0 " + picture.label + "\r\n" + group + "\\par}");
+    editor.InsertRTF(
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fmodern\\fcharset0 Courier New;}{\\f1\\froman\\fcharset0 Times New "
+        "Roman;}}"
+        "{\\colortbl;" +
+        std::string(colour) + ";}\\pard\\f1\\fs24\\cf1 Fragment " + std::to_string(number) + ": \\f0 " + picture.label +
+        "\r\n" + group + "\\par}");
     ++number;
   }
   editor.InsertRTF("{\\rtf1{\\fonttbl{\\f0\\froman\\fcharset0 Times New Roman;}}\\pard\\f0\\i Fragment " +

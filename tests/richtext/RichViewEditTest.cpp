@@ -1,10 +1,9 @@
 // The rich-text editor: merging fragments into one document whose font and
 // colour references still name the fonts and colours the fragments meant.
-#include "richtext/RichViewEdit.h"
-
 #include <gtest/gtest.h>
 
 #include "base/MemoryStream.h"
+#include "richtext/RichViewEdit.h"
 #include "richtext/RtfTokenizer.h"
 
 namespace qil {

@@ -1,9 +1,9 @@
 // The RTF tokenizer: token kinds, exact raw bytes, and malformed input.
-#include "richtext/RtfTokenizer.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "richtext/RtfTokenizer.h"
 
 namespace qil {
 namespace {
