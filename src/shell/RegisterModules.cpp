@@ -10,8 +10,12 @@
 #include "framework/CDECGI.h"
 #include "framework/Session.h"
 #include "mathdb/ZorbikMathDB.h"
+#include "modules/MathClipboardModules.h"
 #include "modules/MathWSModules.h"
 #include "modules/MathWebModules.h"
+#include "richtext/RVPrint.h"
+#include "richtext/RVStyle.h"
+#include "richtext/RichViewEdit.h"
 #include "shell/Engine.h"
 
 namespace qil {
@@ -26,6 +30,16 @@ bool HasDataRegion(const TCDArchiver& archive) {
   const uintmax_t size = std::filesystem::file_size(archive.FileName(), error);
   return !error && size > archive.DataOffset();
 }
+
+// The rich-text components that sit on the desktop program's browser window:
+// the style sheet, the hidden editor that merges clipboard documents, and the
+// print and print-preview components. Without windows the engine keeps them.
+struct TRichTextComponents : public TObject {
+  std::shared_ptr<TRVStyle> Style = std::make_shared<TRVStyle>();
+  std::shared_ptr<TRichViewEdit> Editor = std::make_shared<TRichViewEdit>(Style);
+  std::shared_ptr<TRVPrint> Print = std::make_shared<TRVPrint>(Editor);
+  std::shared_ptr<TRVPrintPreview> Preview = std::make_shared<TRVPrintPreview>(Print);
+};
 
 }  // namespace
 
@@ -46,7 +60,7 @@ void RegisterModules(TEngine& engine) {
   manager.RegisterModule<TCGI_getmath>("solution");
   manager.RegisterModule<TCGI_mathindex>("main");
   manager.RegisterModule<TCGI_mathgoto>("mathgoto");
-  // Clipboard export (modules/MathClipboardModules.h): "clipbo" -> TCGI_mathclipbo.
+  manager.RegisterModule<TCGI_mathclipbo>("clipbo");
   manager.RegisterModule<TCGI_addtows>("wadd");
   manager.RegisterModule<TCGI_wsedit>("edit1");
   manager.RegisterModule<TCGI_wsstats>("statistic");
@@ -58,6 +72,11 @@ void RegisterModules(TEngine& engine) {
   manager.RegisterObject(
       "PRODUCTNAME",
       &engine.Keep(std::make_unique<TScriptVarObj>(TVariant(TEngine::kProductName))));
+  TRichTextComponents& richtext = engine.Keep(std::make_unique<TRichTextComponents>());
+  manager.RegisterObject("RichViewEdit", richtext.Editor.get());
+  manager.RegisterObject("RVPrint", richtext.Print.get());
+  manager.RegisterObject("RVPrintPreview", richtext.Preview.get());
+  manager.RegisterObject("RVStyle", richtext.Style.get());
 }
 
 }  // namespace qil
