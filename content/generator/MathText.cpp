@@ -101,6 +101,17 @@ std::string PlainText(std::string_view markup) {
   }};
   std::string out;
   size_t i = 0;
+  // Replaces the text at i when it starts with one of the table's entries.
+  auto replaced = [&](const auto& table) {
+    for (const auto& [from, to] : table) {
+      if (markup.substr(i, from.size()) == from) {
+        out += to;
+        i += from.size();
+        return true;
+      }
+    }
+    return false;
+  };
   while (i < markup.size()) {
     char c = markup[i];
     if (c == '<') {
@@ -110,35 +121,16 @@ std::string PlainText(std::string_view markup) {
       i = end + 1;
       continue;
     }
-    bool matched = false;
-    if (c == '&') {
-      for (const auto& [from, to] : kEntities) {
-        if (markup.substr(i, from.size()) == from) {
-          out += to;
-          i += from.size();
-          matched = true;
-          break;
-        }
-      }
-    } else if (static_cast<unsigned char>(c) >= 0x80) {
-      for (const auto& [from, to] : kWritten) {
-        if (markup.substr(i, from.size()) == from) {
-          out += to;
-          i += from.size();
-          matched = true;
-          break;
-        }
-      }
-      if (!matched) {  // skip the whole UTF-8 sequence of a character without an ASCII form
+    if (c == '&' && replaced(kEntities)) continue;
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      if (!replaced(kWritten)) {  // skip the whole UTF-8 sequence of a character without an ASCII form
         ++i;
         while (i < markup.size() && (static_cast<unsigned char>(markup[i]) & 0xC0) == 0x80) ++i;
-        matched = true;
       }
+      continue;
     }
-    if (!matched) {
-      out += c;
-      ++i;
-    }
+    out += c;
+    ++i;
   }
   return out;
 }

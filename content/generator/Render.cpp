@@ -183,17 +183,13 @@ void Painter::Segment(Pt a, Pt b) {
   cairo_stroke(cr_);
 }
 
-void Painter::Polygon(const std::vector<Pt>& points, const Color* fill, bool stroke) {
-  if (points.empty()) return;
-  cairo_move_to(cr_, points[0].x, points[0].y);
-  for (size_t i = 1; i < points.size(); ++i) cairo_line_to(cr_, points[i].x, points[i].y);
-  cairo_close_path(cr_);
-  cairo_save(cr_);
+void Painter::Finish(const Color* fill, bool stroke) {
   if (fill != nullptr) {
+    cairo_save(cr_);
     Source(cr_, *fill);
     cairo_fill_preserve(cr_);
+    cairo_restore(cr_);
   }
-  cairo_restore(cr_);
   if (stroke) {
     cairo_stroke(cr_);
   } else {
@@ -201,20 +197,18 @@ void Painter::Polygon(const std::vector<Pt>& points, const Color* fill, bool str
   }
 }
 
+void Painter::Polygon(const std::vector<Pt>& points, const Color* fill, bool stroke) {
+  if (points.empty()) return;
+  cairo_move_to(cr_, points[0].x, points[0].y);
+  for (size_t i = 1; i < points.size(); ++i) cairo_line_to(cr_, points[i].x, points[i].y);
+  cairo_close_path(cr_);
+  Finish(fill, stroke);
+}
+
 void Painter::Circle(Pt centre, double radius, const Color* fill, bool stroke) {
   cairo_new_sub_path(cr_);
   cairo_arc(cr_, centre.x, centre.y, radius, 0, 2 * std::numbers::pi);
-  cairo_save(cr_);
-  if (fill != nullptr) {
-    Source(cr_, *fill);
-    cairo_fill_preserve(cr_);
-  }
-  cairo_restore(cr_);
-  if (stroke) {
-    cairo_stroke(cr_);
-  } else {
-    cairo_new_path(cr_);
-  }
+  Finish(fill, stroke);
 }
 
 void Painter::Sector(Pt centre, double radius, double a0, double a1, const Color* fill) {
@@ -222,13 +216,7 @@ void Painter::Sector(Pt centre, double radius, double a0, double a1, const Color
   cairo_move_to(cr_, centre.x, centre.y);
   cairo_arc_negative(cr_, centre.x, centre.y, radius, -a0 * k, -a1 * k);
   cairo_close_path(cr_);
-  cairo_save(cr_);
-  if (fill != nullptr) {
-    Source(cr_, *fill);
-    cairo_fill_preserve(cr_);
-  }
-  cairo_restore(cr_);
-  cairo_stroke(cr_);
+  Finish(fill, true);
 }
 
 void Painter::Dot(Pt p, double radius) {
@@ -435,7 +423,7 @@ Raster Renderer::RenderFigure(const Figure& figure) {
 
 Raster Renderer::RenderCustom(int width, int height, const std::function<void(Painter&)>& draw) {
   return Paint(width, height, [&](cairo_t* cr) {
-    Painter painter(cr, pango_, options_);
+    Painter painter(cr, pango_);
     draw(painter);
   });
 }

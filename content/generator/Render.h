@@ -50,8 +50,7 @@ struct Pt {
 // Drawing helpers over one Cairo context, for figures and artwork.
 class Painter {
  public:
-  Painter(cairo_t* cr, PangoContext* pango, const cairo_font_options_t* options)
-      : cr_(cr), pango_(pango), options_(options) {}
+  Painter(cairo_t* cr, PangoContext* pango) : cr_(cr), pango_(pango) {}
 
   cairo_t* Cairo() const { return cr_; }
 
@@ -59,6 +58,8 @@ class Painter {
   void SetWidth(double width);
   void SetDash(bool dashed);
   void Segment(Pt a, Pt b);
+  // Fills the current path (when fill is given) and strokes it (when stroke is set).
+  void Finish(const Color* fill, bool stroke = true);
   void Polygon(const std::vector<Pt>& points, const Color* fill, bool stroke = true);
   void Circle(Pt centre, double radius, const Color* fill, bool stroke = true);
   // The sector of a circle from angle a0 to a1 (degrees, counter-clockwise on screen).
@@ -81,7 +82,6 @@ class Painter {
  private:
   cairo_t* cr_;
   PangoContext* pango_;
-  const cairo_font_options_t* options_;
 };
 
 // A drawing of fixed size, painted on white.

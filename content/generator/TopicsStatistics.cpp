@@ -267,11 +267,7 @@ Figure BagFigure(const std::vector<int64_t>& counts) {
     cairo_curve_to(cr, 40, 60, 30, 175, 150, 178);
     cairo_curve_to(cr, 270, 175, 260, 60, 190, 30);
     cairo_close_path(cr);
-    cairo_save(cr);
-    p.SetColor(kFillWarm);
-    cairo_fill_preserve(cr);
-    cairo_restore(cr);
-    cairo_stroke(cr);
+    p.Finish(&kFillWarm);
     p.Segment({120, 22}, {180, 22});
     int index = 0;
     for (size_t c = 0; c < counts.size(); ++c) {
