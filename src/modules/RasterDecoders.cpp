@@ -216,9 +216,12 @@ struct JpegErrors {
   std::longjmp(errors->jump, 1);
 }
 
-// Warnings are ignored except the end of the file inside the picture.
+// Warnings are ignored except those of data that ends inside the picture:
+// the end of the file, or a marker inside a scan. libjpeg would go on with
+// grey pixels; for us the picture is truncated.
 void JpegMessage(j_common_ptr info, int level) {
-  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JpegFail(info);
+  const int code = info->err->msg_code;
+  if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) JpegFail(info);
 }
 
 // Creates the decompressor and reads the header; false (with the message in

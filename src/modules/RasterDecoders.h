@@ -11,8 +11,8 @@
 //    longer) info headers; 32-bit pictures may carry the standard bit fields.
 //    Run-length compression and 16-bit pixels are refused.
 //  - PNG: libpng (every PNG colour type and depth).
-//  - JPEG: libjpeg; grey, colour and CMYK pictures. A file that ends before
-//    its picture does is an error, not a picture with a grey tail.
+//  - JPEG: libjpeg; grey, colour and CMYK pictures. A file or a scan that
+//    ends before its picture does is an error, not a picture with a grey tail.
 // The functions keep no state and are safe from any thread.
 #pragma once
 

@@ -154,6 +154,9 @@ TEST(PictureJPEG, DecodesColourGreyAndCmykPictures) {
 TEST(PictureJPEG, TruncatedOrCorruptFilesRaise) {
   const std::string jpeg = testfiles::EncodeJPEG(64, 64);
   EXPECT_NE(FailureOf(DecodeJPEG, jpeg.substr(0, jpeg.size() / 2)).find("Premature end"), std::string::npos);
+  // Cut in the middle of its scan but ended by its end marker.
+  EXPECT_NE(FailureOf(DecodeJPEG, jpeg.substr(0, jpeg.size() / 2) + "\xFF\xD9").find("premature end of data segment"),
+            std::string::npos);
   EXPECT_NE(FailureOf(DecodeJPEG, jpeg.substr(0, 100)), "");
   EXPECT_NE(FailureOf(DecodeJPEG, ""), "");
   EXPECT_NE(FailureOf(DecodeJPEG, "\xFF\xD8\xFF\xE0 not a jpeg"), "");
