@@ -1,11 +1,5 @@
 #include "mathdb/BankFixture.h"
 
-#include <stdlib.h>
-
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveWriter.h"
 #include "mathdb/BankBuilder.h"
@@ -14,29 +8,9 @@ namespace fs = std::filesystem;
 
 namespace qil::test {
 
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "qil-mathdb-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
 void WriteFile(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  WriteBytes(path.string(), bytes);
 }
 
 void BankSource::SetEndpoints(const std::vector<std::string>& lines) {
@@ -66,7 +40,7 @@ void BankSource::WriteArchive(const fs::path& path, const std::string& region) c
   TArchiveWriter writer;
   if (fs::is_directory(root_ / "db")) {
     for (const fs::directory_entry& entry : fs::directory_iterator(root_ / "db")) {
-      writer.AddEntry("db/" + entry.path().filename().string(), ReadFile(entry.path()));
+      writer.AddEntry("db/" + entry.path().filename().string(), ReadBytes(entry.path().string()));
     }
   }
   writer.SetDataRegion(region);

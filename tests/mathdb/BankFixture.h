@@ -1,6 +1,7 @@
-// Test helpers of the math database: a temporary folder holding a problem
-// bank source, and archives built from it (through the bank builder and the
-// archive writer, or with the plain data region patched to damage it).
+// Test helpers of the math database: a problem bank source folder, and
+// archives built from it through the bank builder and the archive writer, or
+// with the plain data region patched to damage it. Temporary folders and
+// plain file reads come from the archive tests' helpers.
 #pragma once
 
 #include <filesystem>
@@ -8,25 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "archive/ArchiveTestUtil.h"
 #include "archive/CDArch.h"
 
 namespace qil::test {
 
-// A fresh folder under the system's temporary folder, removed with its content.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
+// Writes a file, creating the folders on its path first.
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
-std::string ReadFile(const std::filesystem::path& path);
 
 // A problem bank source folder under construction.
 class BankSource {
