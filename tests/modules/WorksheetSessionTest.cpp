@@ -45,8 +45,8 @@ class WorksheetSession : public ::testing::Test {
     const int status = std::system(command.c_str());
     QilcdRun run;
     run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = test::ReadFile(dir / "out");
-    run.err = test::ReadFile(dir / "err");
+    run.out = test::ReadBytes((dir / "out").string());
+    run.err = test::ReadBytes((dir / "err").string());
     return run;
   }
 
