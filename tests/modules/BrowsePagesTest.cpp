@@ -59,8 +59,8 @@ class BrowsePages : public ::testing::Test {
     const int status = std::system(command.c_str());
     QilcdRun run;
     run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = test::ReadFile(dir / "out");
-    run.err = test::ReadFile(dir / "err");
+    run.out = test::ReadBytes((dir / "out").string());
+    run.err = test::ReadBytes((dir / "err").string());
     return run;
   }
 
@@ -333,8 +333,8 @@ TEST_F(BrowsePages, DatabaseLoadFailureEndsStartUp) {
 
 TEST_F(BrowsePages, ArchiveWithoutProblemBankServesEmptyPages) {
   TArchiveWriter writer;
-  writer.AddEntry("main.stmp", test::ReadFile(disc_->Source() / "main.stmp"));
-  writer.AddEntry("mathgoto.stmp", test::ReadFile(disc_->Source() / "mathgoto.stmp"));
+  writer.AddEntry("main.stmp", test::ReadBytes((disc_->Source() / "main.stmp").string()));
+  writer.AddEntry("mathgoto.stmp", test::ReadBytes((disc_->Source() / "mathgoto.stmp").string()));
   writer.WriteToFile((disc_->Root() / "bare.dat").string());
   const std::vector<Answer> answers = Session({"main.stmp", "mathgoto.stmp?goto=1"}, "bare.dat");
   EXPECT_EQ(answers[0].body, "A01 A02 B01 C01");
