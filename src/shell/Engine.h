@@ -3,10 +3,10 @@
 // Start-up, in order: open the content archive (by default "math.dat" in the
 // current directory, product ID "QVRTLNDX100"), create the content server
 // (which creates the module manager and the MIME table), run
-// RegisterModules (page modules and shared objects), and register the scheme
-// "qilproto", after which protocol handlers reach the server. A failure
-// raises qil::Exception carrying the text the error box shows; whatever was
-// started is shut down again first.
+// RegisterModules (math database, page modules and shared objects), and
+// register the scheme "qilproto", after which protocol handlers reach the
+// server. A failure raises qil::Exception carrying the text the error box
+// shows; whatever was started is shut down again first.
 //
 // Shutdown (the destructor), in order: unregister the scheme, free the server
 // with its manager, close and free the archive, then free the objects kept
@@ -68,10 +68,14 @@ class TEngine {
   std::vector<std::unique_ptr<TObject>> kept_;
 };
 
-// Fills the engine's manager with the page modules (template name -> module
-// class) and the shared objects, in the order the product registers them.
-// Runs once during start-up, after the server exists and before the scheme is
-// registered. Defined in RegisterModules.cpp.
+// Creates and loads the math database (the edition's TZorbikMathDB, kept by
+// the engine), then fills the engine's manager with the page modules
+// (template name -> module class) and the shared objects ("MathDBManager",
+// "PRODUCTNAME", ...), in the order the product registers them. A database
+// that fails to load raises its error ("Wrong Math DB version."), which ends
+// start-up; an archive without a data region (packed without a problem bank)
+// gets an empty database. Runs once during start-up, after the server exists
+// and before the scheme is registered. Defined in RegisterModules.cpp.
 void RegisterModules(TEngine& engine);
 
 // Starts an engine. On failure answers nullptr and sets errorMessage to the
