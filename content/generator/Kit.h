@@ -30,10 +30,12 @@ inline Formula Eq(const std::string& left, const std::string& right) { return Fo
 // The variable x as markup, used everywhere.
 inline std::string X() { return Var("x"); }
 
-// Appends the fraction num/den and, when it simplifies, " = " and its value.
+// Appends the fraction num/den and, when it simplifies, " = " and its value; a
+// denominator of 1 gives the whole number alone.
 inline Formula& FracValue(Formula& f, int64_t num, int64_t den) {
-  f.Frac(Num(num), Num(den));
   Rational value(num, den);
+  if (den == 1) return f.Q(value);
+  f.Frac(Num(num), Num(den));
   if (value.Num() != num || value.Den() != den) f.T(" = ").Q(value);
   return f;
 }

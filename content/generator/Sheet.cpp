@@ -55,6 +55,8 @@ std::string Formula::Plain() const {
     switch (p.kind) {
       case Piece::Kind::kText: out += PlainText(p.top); break;
       case Piece::Kind::kFraction:
+        // A whole number right before a fraction is a mixed number: keep them apart.
+        if (!out.empty() && out.back() >= '0' && out.back() <= '9') out += " ";
         out += Operand(p.top) + "/" + Operand(p.bottom);
         break;
       case Piece::Kind::kRoot: out += "sqrt(" + PlainText(p.top) + ")"; break;

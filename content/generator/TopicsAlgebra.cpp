@@ -208,19 +208,26 @@ AnswerCheck PairCheck(int64_t a1, int64_t b1, int64_t c1, int64_t a2, int64_t b2
 // Elimination of x from a1 x + b1 y = c1 and a2 x + b2 y = c2, then back-substitution.
 void Eliminate(Sheet& s, int64_t a1, int64_t b1, int64_t c1, int64_t a2, int64_t b2, int64_t c2,
                Rational& x, Rational& y) {
+  // Scale both equations so that x has the coefficient l or -l in each.
   int64_t l = Lcm(a1, a2);
-  int64_t f1 = l / a1, f2 = l / a2;
+  int64_t f1 = l / std::abs(a1), f2 = l / std::abs(a2);
   if (f1 != 1 || f2 != 1) {
-    s.Para("Make the coefficients of " + X() + " equal: multiply the first equation by " + Num(f1) +
-           " and the second by " + Num(f2) + ".");
+    std::string what = f1 != 1 ? "multiply the first equation by " + Num(f1) : "";
+    if (f2 != 1) what += (what.empty() ? "multiply the second equation by " : " and the second by ") + Num(f2);
+    s.Para("Make the coefficients of " + X() + " the same size: " + what + ".");
     s.Step(Eq(XY(a1 * f1, b1 * f1), Num(c1 * f1)));
     s.Step(Eq(XY(a2 * f2, b2 * f2), Num(c2 * f2)));
   }
-  int64_t by = b1 * f1 - b2 * f2, cy = c1 * f1 - c2 * f2;
-  s.Para("Subtract the second equation from the first:");
+  // Equal coefficients cancel by subtraction, opposite ones by addition.
+  bool subtract = (a1 > 0) == (a2 > 0);
+  int64_t sign = subtract ? -1 : 1;
+  int64_t by = b1 * f1 + sign * b2 * f2, cy = c1 * f1 + sign * c2 * f2;
+  s.Para(subtract ? "Subtract the second equation from the first:" : "Add the two equations:");
   s.Step(Eq(Linear(by, "y", 0), Num(cy)));
   y = Rational(cy, by);
-  s.Step(Formula(Var("y") + " = ").Q(y));
+  Formula solved(Var("y") + " = ");
+  FracValue(solved, cy, by);
+  s.Step(solved);
   s.Para("Put " + Var("y") + " into the first equation:");
   Formula back(Linear(a1, "x", 0));
   back.T(" " + std::string(b1 < 0 ? kMinus : "+") + " " + (b1 == 1 || b1 == -1 ? "" : std::to_string(b1 < 0 ? -b1 : b1) + kCdot))

@@ -284,11 +284,11 @@ Problem FractionProblem(Rng& rng, int level) {
     if (!multiply) {
       factor = Rational(y.Den(), y.Num());
       p.solution.Para("Dividing by a fraction is multiplying by its reciprocal.");
-      p.solution.Step(Formula().Q(x).T(" \u00f7 ").Q(y).T(" = ").Q(x).T(" \u00d7 ").Frac(Num(y.Den()), Num(y.Num())));
     } else {
       p.solution.Para("Multiply the numerators and multiply the denominators.");
     }
     Formula step;
+    if (!multiply) step.Q(x).T(" \u00f7 ").Q(y).T(" = ");
     step.Q(x).T(" \u00d7 ").Frac(Num(factor.Num()), Num(factor.Den())).T(" = ");
     step.Frac(Num(x.Num()) + " \u00d7 " + Num(factor.Num()), Num(x.Den()) + " \u00d7 " + Num(factor.Den())).T(" = ");
     FracValue(step, x.Num() * factor.Num(), x.Den() * factor.Den());
