@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "DiscWriter.h"
+#include "Kit.h"
 #include "MathText.h"
 #include "Pictures.h"
 #include "Random.h"
@@ -94,6 +95,21 @@ TEST(MathText, PlainTextIsAscii) {
   EXPECT_EQ(Linear(-1, "x", 0), "\u2212<i>x</i>");
   EXPECT_EQ(Linear(0, "x", 0), "0");
   EXPECT_EQ(Money(Rational(25, 2)), "$12.50");
+}
+
+TEST(Sheet, PlainTextOfFormulas) {
+  Formula mixed;
+  mixed.T("1").Frac("6", "11").T(" + ").Frac("x + 1", "2");
+  EXPECT_EQ(mixed.Plain(), "1 6/11 + (x + 1)/2");
+  Formula whole;
+  FracValue(whole, 12, 1);
+  EXPECT_EQ(whole.Plain(), "12");
+  Formula reduced;
+  FracValue(reduced, 6, -4);
+  EXPECT_EQ(reduced.Plain(), "6/(-4) = -3/2");
+  Sheet s;
+  s.Para("Solve <i>x</i> &lt; 3.").Answer(Formula("x = ").Q(Rational(-1, 2)));
+  EXPECT_EQ(s.Plain(), "Solve x < 3. Answer: x = -1/2");
 }
 
 Raster Gradient(int w, int h) {
