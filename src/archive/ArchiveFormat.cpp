@@ -22,16 +22,6 @@ std::string FieldText(const uint8_t* field, size_t limit) {
 
 }  // namespace
 
-uint32_t LoadU32LE(const void* bytes) {
-  const auto* b = static_cast<const uint8_t*>(bytes);
-  return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
-}
-
-void StoreU32LE(uint32_t value, void* bytes) {
-  auto* b = static_cast<uint8_t*>(bytes);
-  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 THeader THeader::Decode(const uint8_t* plain) {
   THeader header;
   header.magic.assign(reinterpret_cast<const char*>(plain), kMagic.size());

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/LittleEndian.h"
+
 namespace qil::archive {
 
 constexpr size_t kHeaderSize = 132;
@@ -35,9 +37,6 @@ constexpr size_t kRecordSize = 8;
 
 // Every enciphered stretch is stored rounded up to whole 8-byte blocks.
 constexpr uint64_t RoundUp8(uint64_t n) { return (n + 7) & ~uint64_t{7}; }
-
-uint32_t LoadU32LE(const void* bytes);
-void StoreU32LE(uint32_t value, void* bytes);
 
 // The fields of a deciphered header that the engine uses.
 struct THeader {

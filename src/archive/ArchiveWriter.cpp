@@ -84,8 +84,8 @@ std::string TArchiveWriter::Build() const {
   std::string records;
   for (const Entry& entry : entries_) {
     char record[archive::kRecordSize];
-    archive::StoreU32LE(static_cast<uint32_t>(at), record);
-    archive::StoreU32LE(static_cast<uint32_t>(entry.bytes.size()), record + 4);
+    StoreU32LE(static_cast<uint32_t>(at), record);
+    StoreU32LE(static_cast<uint32_t>(entry.bytes.size()), record + 4);
     records.append(record, sizeof record);
     at += archive::RoundUp8(entry.bytes.size());
   }

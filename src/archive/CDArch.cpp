@@ -162,8 +162,8 @@ void TCDArchiver::Open(const std::string& file_name, const std::string& product_
   for (size_t i = 0; i < directory->size(); ++i) {
     const char* record = records.data() + i * archive::kRecordSize;
     TFileRec& rec = (*directory)[i].Rec;
-    rec.Offset = archive::LoadU32LE(record);
-    rec.Size = archive::LoadU32LE(record + 4);
+    rec.Offset = LoadU32LE(record);
+    rec.Size = LoadU32LE(record + 4);
     if (rec.Offset + archive::RoundUp8(rec.Size) > file_size) throw Exception(kBadHeader);
   }
   std::stable_sort(directory->begin(), directory->end(), LessByName);

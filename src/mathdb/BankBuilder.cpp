@@ -13,7 +13,7 @@
 #include "base/StringList.h"
 #include "base/Text.h"
 #include "mathdb/Bundle.h"
-#include "mathdb/LittleEndian.h"
+#include "base/LittleEndian.h"
 #include "mathdb/MathDB.h"
 
 namespace fs = std::filesystem;
@@ -128,7 +128,7 @@ std::string LayOutRegion(const std::vector<std::string>& endpoints, const std::v
   std::string header;
   for (uint32_t field : {0u, static_cast<uint32_t>(kMathDBVersion), index_offset, record_count, counts_offset,
                          static_cast<uint32_t>(counts_text.size()), 0u, 0u}) {
-    PutLE32(header, field);
+    AppendLE32(header, field);
   }
   region.replace(0, header.size(), header);
 
@@ -143,8 +143,8 @@ std::string LayOutRegion(const std::vector<std::string>& endpoints, const std::v
     PadTo8(region);
 
     std::string record = problem.code;
-    PutLE32(record, static_cast<uint32_t>(offset));
-    PutLE32(record, static_cast<uint32_t>(bundle.size()));
+    AppendLE32(record, static_cast<uint32_t>(offset));
+    AppendLE32(record, static_cast<uint32_t>(bundle.size()));
     region.replace(index_offset + size_t{i} * kMathIndexRecordSize, kMathIndexRecordSize, record);
   }
   CheckRegionSize(region.size());

@@ -4,7 +4,7 @@
 
 #include "base/Convert.h"
 #include "base/Text.h"
-#include "mathdb/LittleEndian.h"
+#include "base/LittleEndian.h"
 #include "mathdb/MathDBException.h"
 
 namespace qil {
@@ -24,7 +24,7 @@ TMathBundle TMathBundle::Parse(std::string block) {
   const uint64_t size = b.size();
 
   if (size < 4) Damaged("the block is shorter than its length field");
-  const uint64_t name_length = archive::LoadU32LE(b.data());
+  const uint64_t name_length = LoadU32LE(b.data());
   if (name_length > size - 4) {
     Damaged("the name text (" + IntToStr(static_cast<int64_t>(name_length)) +
             " bytes) runs past the end of the block (" + IntToStr(static_cast<int64_t>(size)) + " bytes)");
@@ -40,7 +40,7 @@ TMathBundle TMathBundle::Parse(std::string block) {
   bundle.ranges_.reserve(files);
   for (uint64_t i = 0; i < files; ++i) {
     const char* entry = b.data() + table + i * 8;
-    const Range range{archive::LoadU32LE(entry), archive::LoadU32LE(entry + 4)};
+    const Range range{LoadU32LE(entry), LoadU32LE(entry + 4)};
     if (uint64_t{range.offset} + range.size > size) {
       Damaged("the data of \"" + bundle.lines_[static_cast<int>(i) + 2] +
               "\" lies outside the block");
@@ -102,12 +102,12 @@ std::string BuildBundle(std::string_view header1, std::string_view header2,
 
   std::string block;
   block.reserve(data_start + data_size);
-  PutLE32(block, static_cast<uint32_t>(names.size()));
+  AppendLE32(block, static_cast<uint32_t>(names.size()));
   block += names;
   uint64_t offset = data_start;
   for (const TBundleFile& file : files) {
-    PutLE32(block, static_cast<uint32_t>(offset));
-    PutLE32(block, static_cast<uint32_t>(file.second.size()));
+    AppendLE32(block, static_cast<uint32_t>(offset));
+    AppendLE32(block, static_cast<uint32_t>(file.second.size()));
     offset += file.second.size();
   }
   for (const TBundleFile& file : files) block += file.second;

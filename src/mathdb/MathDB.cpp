@@ -9,7 +9,7 @@
 #include "base/Convert.h"
 #include "base/MemoryStream.h"
 #include "base/Text.h"
-#include "mathdb/LittleEndian.h"
+#include "base/LittleEndian.h"
 #include "protocol/EnvUtils.h"
 
 namespace qil {
@@ -93,7 +93,7 @@ void TMathDBManager::ReadHeader(TMemoryStream& stream) {
     throw EMathDBException("Damaged Math DB: the header could not be read.");
   }
   int32_t fields[8];
-  for (int i = 0; i < 8; ++i) fields[i] = static_cast<int32_t>(archive::LoadU32LE(stream.Data() + 4 * i));
+  for (int i = 0; i < 8; ++i) fields[i] = static_cast<int32_t>(LoadU32LE(stream.Data() + 4 * i));
   header_ = {fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], fields[7]};
   if (header_.Version != kMathDBVersion) throw EMathDBException("Wrong Math DB version.");
 }
@@ -112,8 +112,8 @@ void TMathDBManager::ReadIndex(TMemoryStream& stream) {
   const char* p = stream.Data();
   for (TMathIndexRecord& record : index_) {
     std::memcpy(record.Code, p, 4);
-    record.BlockOffset = archive::LoadU32LE(p + 4);
-    record.BlockSize = archive::LoadU32LE(p + 8);
+    record.BlockOffset = LoadU32LE(p + 4);
+    record.BlockSize = LoadU32LE(p + 8);
     p += kMathIndexRecordSize;
   }
 }

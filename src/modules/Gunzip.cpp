@@ -11,7 +11,7 @@
 
 #include "base/Convert.h"
 #include "base/MemoryStream.h"
-#include "modules/LittleEndian.h"
+#include "base/LittleEndian.h"
 
 namespace qil {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/MemoryStream.h"
-#include "modules/LittleEndian.h"
+#include "base/LittleEndian.h"
 
 namespace qil {
 namespace {
@@ -26,14 +26,8 @@ constexpr uint32_t kEOFRecordSize = 6;
 class LittleEndianWriter {
  public:
   explicit LittleEndianWriter(std::string& out) : out_(out) {}
-  void U16(uint32_t value) {
-    out_.push_back(static_cast<char>(value & 0xFF));
-    out_.push_back(static_cast<char>((value >> 8) & 0xFF));
-  }
-  void U32(uint32_t value) {
-    U16(value & 0xFFFF);
-    U16(value >> 16);
-  }
+  void U16(uint32_t value) { AppendLE16(out_, value); }
+  void U32(uint32_t value) { AppendLE32(out_, value); }
   void RecordStart(uint32_t size_in_bytes, uint16_t function) {
     U32(size_in_bytes / 2);
     U16(function);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/Convert.h"
-#include "modules/LittleEndian.h"
+#include "base/LittleEndian.h"
 
 namespace qil {
 

@@ -69,8 +69,8 @@ std::string CraftArchive(const archive::THeader& header, const std::string& name
   std::string record_bytes;
   for (const auto& [offset, size] : records) {
     char record[8];
-    archive::StoreU32LE(offset, record);
-    archive::StoreU32LE(size, record + 4);
+    StoreU32LE(offset, record);
+    StoreU32LE(size, record + 4);
     record_bytes.append(record, 8);
   }
   PutEnciphered(file, header.names_offset, names, archive::kNamesKey);

@@ -48,11 +48,11 @@ void BankSource::WriteArchive(const fs::path& path, const std::string& region) c
 }
 
 uint32_t RegionWord(const std::string& region, size_t offset) {
-  return archive::LoadU32LE(region.data() + offset);
+  return LoadU32LE(region.data() + offset);
 }
 
 void SetRegionWord(std::string& region, size_t offset, uint32_t value) {
-  archive::StoreU32LE(value, region.data() + offset);
+  StoreU32LE(value, region.data() + offset);
 }
 
 uint32_t BundleOffset(const std::string& region, uint32_t position) {

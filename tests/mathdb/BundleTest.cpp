@@ -11,7 +11,7 @@ namespace {
 
 std::string Word(uint32_t value) {
   std::string bytes(4, '\0');
-  archive::StoreU32LE(value, bytes.data());
+  StoreU32LE(value, bytes.data());
   return bytes;
 }
 

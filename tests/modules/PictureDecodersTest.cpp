@@ -1,6 +1,8 @@
 // The BMP, PNG and JPEG decoders: pixels, orientation, and refusal of bad files.
 #include <gtest/gtest.h>
 
+#include "base/LittleEndian.h"
+
 #include <cstdlib>
 
 #include "PictureTestFiles.h"
@@ -27,9 +29,7 @@ std::string FailureOf(Decoder decode, const std::string& file) {
   return "";
 }
 
-void PutLE32(std::string& file, size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i) file[offset + i] = static_cast<char>(value >> (8 * i));
-}
+void PutLE32(std::string& file, size_t offset, uint32_t value) { StoreU32LE(value, file.data() + offset); }
 
 TEST(PictureBMP, DecodesEveryDepthInBothRowOrders) {
   for (int bits : {1, 4, 8, 24, 32}) {
