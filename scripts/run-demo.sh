@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the engine and the demo disc (build/math.dat), then runs the engine
-# on it from the command line: checks the database and answers the start page.
+# Builds the engine and the demo disc (build/math.dat), then runs the engine on
+# it from the command line: checks every problem of the database, answers the
+# start page, a problem list and a problem page, and copies a problem to a
+# clipboard file (build/demo-clipboard.rtf).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,16 +12,22 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 
 qilcd=build/src/app/qilcd
-if [ -f build/math.dat ]; then
-  archive=build/math.dat
-else
-  # No demo disc built yet: pack a small sample folder instead.
-  sample=$(mktemp -d)
-  trap 'rm -rf "$sample"' EXIT
-  printf '<html><body><h1>Sample</h1></body></html>\n' > "$sample/index.html"
-  archive=build/sample.dat
-  "$qilcd" pack "$sample" "$archive"
-fi
+disc=build/math.dat
 
-echo "== entries of $archive"
-"$qilcd" ls "$archive" | head -n 20
+echo "== the problem database of $disc"
+"$qilcd" db "$disc"
+
+echo
+echo "== pages answered by the engine (bytes, address)"
+for address in \
+  "qilproto://qilproto_local/index.html" \
+  "qilproto://qilproto_local/main.stmp" \
+  "qilproto://qilproto_local/mathlist.stmp?main=A&sub=01&packet=1" \
+  "qilproto://qilproto_local/solution.stmp?id=000000" \
+  "qilproto://qilproto_local/clipbo.stmp?type=b&id=000000"; do
+  size=$("$qilcd" get --archive "$disc" --clipboard build/demo-clipboard.rtf "$address" | wc -c)
+  printf '%8d  %s\n' "$size" "$address"
+done
+echo
+echo "The copied problem is in build/demo-clipboard.rtf; any address can be fetched with"
+echo "  $qilcd get --archive $disc qilproto://qilproto_local/index.html"
