@@ -155,6 +155,7 @@ framed goto 'mathgoto.stmp?goto=124'
 framed goto-error 'mathgoto.stmp?goto=99999'
 framed worksheet edit1.stmp
 framed creator creator.stmp
+framed random-worksheet 'edit1.stmp?action=gensheet_main&TA011=2&TB013=3&TG041=1&rnd=shot1'
 framed statistics statistic.stmp
 framed copied 'clipbo.stmp?type=cl_w_sol'
 cp "$work/clipboard.rtf" "$out/worksheet.rtf"

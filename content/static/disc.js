@@ -16,8 +16,12 @@ function windowFrame(name) {
 
 // Reloads the worksheet counter of the program's window after the worksheet changed.
 function refreshCounter() {
-  const counter = windowFrame("counter");
-  if (counter) counter.location.reload();
+  try {
+    const counter = windowFrame("counter");
+    if (counter) counter.location.reload();
+  } catch (e) {
+    // A view that keeps the frames apart shows the count at the next visit.
+  }
 }
 
 // The display name of a topic, taken from the topic menu of the program's
@@ -139,7 +143,11 @@ function finishEditor() {
   // A reload must not move or remove again: the address loses its action.
   const action = queryItem("action");
   if (["remove", "moveup", "movedn", "top", "bottom", "clearall"].includes(action)) {
-    history.replaceState(null, "", "edit1.stmp");
+    try {
+      history.replaceState(null, "", "edit1.stmp");
+    } catch (e) {
+      // Not offered for this address: a reload repeats the action, which moves once more.
+    }
   }
   refreshCounter();
   showPictureTexts();
