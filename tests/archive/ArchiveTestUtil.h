@@ -1,35 +1,20 @@
-// Helpers of the archive tests: temporary folders, files, hostile archives,
-// and a platform that records the retry prompts.
+// Helpers of the archive tests: pattern bytes, hostile archives, and a
+// platform that records the retry prompts. Temporary folders and whole-file
+// reads and writes come with common/TestFiles.h.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "archive/ArchiveFormat.h"
+#include "common/TestFiles.h"
 #include "platform/Platform.h"
 
 namespace qil::test {
 
-// A fresh folder under the system's temporary directory, removed at the end.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
-void WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path);
 // Deterministic pseudo-random bytes.
 std::string PatternBytes(size_t size, uint32_t seed);
 

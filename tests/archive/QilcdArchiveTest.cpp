@@ -1,67 +1,30 @@
 // The archive verbs of qilcd, run as a separate process: pack, ls and cat.
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <map>
-#include <fcntl.h>
 
 #include "ArchiveTestUtil.h"
 #include "archive/CDArch.h"
-
-extern char** environ;
+#include "common/Qilcd.h"
 
 namespace qil {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RunResult {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
+using test::QilcdRun;
+using test::RunQilcd;
 
 class QilcdArchive : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* qilcd = std::getenv("QILCD");
-    if (!qilcd) GTEST_SKIP() << "QILCD is not set";
-    qilcd_ = qilcd;
+    if (test::QilcdPath().empty()) GTEST_SKIP() << "QILCD is not set";
     fs::create_directories(src_ / "sub" / "deeper");
-  }
-
-  // Runs qilcd with args; stdout and stderr go through files.
-  RunResult Qilcd(std::vector<std::string> args) {
-    const std::string out = dir_.File("stdout"), err = dir_.File("stderr");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    args.insert(args.begin(), qilcd_);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid;
-    RunResult run;
-    if (posix_spawn(&pid, qilcd_.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = test::ReadBytes(out);
-    run.err = test::ReadBytes(err);
-    return run;
   }
 
   void AddSource(const std::string& name, const std::string& bytes) {
     test::WriteBytes((src_ / name).string(), bytes);
   }
 
-  std::string qilcd_;
   test::TempDir dir_;
   fs::path src_ = dir_.Path() / "content";
   std::string archive_ = dir_.File("math.dat");
@@ -80,7 +43,7 @@ TEST_F(QilcdArchive, PackListAndCatWithEveryKeyLength) {
   for (size_t key_length : {0u, 7u, 8u, 10u, 56u}) {
     SCOPED_TRACE("key length " + std::to_string(key_length));
     const std::string key(key_length, static_cast<char>('a' + key_length % 26));
-    RunResult pack = Qilcd({"pack", src_.string(), archive_, "--content-key", key});
+    QilcdRun pack = RunQilcd({"pack", src_.string(), archive_, "--content-key", key});
     ASSERT_EQ(pack.exit_code, 0) << pack.err;
     EXPECT_EQ(pack.out, "");
 
@@ -88,12 +51,12 @@ TEST_F(QilcdArchive, PackListAndCatWithEveryKeyLength) {
     for (const auto& [name, bytes] : files) {  // byte order equals case-free order here
       expected_listing += std::to_string(bytes.size()) + "\t" + name + "\n";
     }
-    RunResult ls = Qilcd({"ls", archive_});
+    QilcdRun ls = RunQilcd({"ls", archive_});
     EXPECT_EQ(ls.exit_code, 0) << ls.err;
     EXPECT_EQ(ls.out, expected_listing);
 
     for (const auto& [name, bytes] : files) {
-      RunResult cat = Qilcd({"cat", archive_, name});
+      QilcdRun cat = RunQilcd({"cat", archive_, name});
       EXPECT_EQ(cat.exit_code, 0) << cat.err;
       EXPECT_TRUE(cat.out == bytes) << name;
     }
@@ -105,22 +68,22 @@ TEST_F(QilcdArchive, PackListAndCatWithEveryKeyLength) {
 
 TEST_F(QilcdArchive, ProductIdOptionAndMissingEntry) {
   AddSource("a.txt", "A");
-  ASSERT_EQ(Qilcd({"pack", src_.string(), archive_, "--product-id", "OTHERPROD"}).exit_code, 0);
+  ASSERT_EQ(RunQilcd({"pack", src_.string(), archive_, "--product-id", "OTHERPROD"}).exit_code, 0);
   TCDArchiver archive;
   archive.Open(archive_, "", true);
   EXPECT_EQ(archive.ProductID(), "OTHERPROD");
 
-  RunResult cat = Qilcd({"cat", archive_, "b.txt"});  // ls and cat ignore the product ID
+  QilcdRun cat = RunQilcd({"cat", archive_, "b.txt"});  // ls and cat ignore the product ID
   EXPECT_EQ(cat.exit_code, 1);
   EXPECT_EQ(cat.out, "");
   EXPECT_NE(cat.err.find("b.txt"), std::string::npos);
-  EXPECT_EQ(Qilcd({"cat", archive_, "/A.TXT"}).out, "A");
+  EXPECT_EQ(RunQilcd({"cat", archive_, "/A.TXT"}).out, "A");
 
   // An archive written inside the folder is not packed into the next one.
   const std::string inside = (src_ / "math.dat").string();
-  ASSERT_EQ(Qilcd({"pack", src_.string(), inside}).exit_code, 0);
-  ASSERT_EQ(Qilcd({"pack", src_.string(), inside}).exit_code, 0);
-  EXPECT_EQ(Qilcd({"ls", inside}).out, "1\ta.txt\n");
+  ASSERT_EQ(RunQilcd({"pack", src_.string(), inside}).exit_code, 0);
+  ASSERT_EQ(RunQilcd({"pack", src_.string(), inside}).exit_code, 0);
+  EXPECT_EQ(RunQilcd({"ls", inside}).out, "1\ta.txt\n");
 }
 
 TEST_F(QilcdArchive, FailuresLeaveNoOutputFile) {
@@ -135,21 +98,21 @@ TEST_F(QilcdArchive, FailuresLeaveNoOutputFile) {
       {"pack", src_.string(), archive_, "--product-id"},
   };
   for (const auto& args : failing) {
-    RunResult run = Qilcd(args);
+    QilcdRun run = RunQilcd(args);
     EXPECT_NE(run.exit_code, 0) << args.size();
     EXPECT_FALSE(run.err.empty());
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
     EXPECT_FALSE(fs::exists(archive_));
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 3)
-      << "only content/, stdout and stderr";
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1)
+      << "only content/";
 
   test::WriteBytes(archive_, "not an archive at all, but long enough to hold a header? no");
-  RunResult ls = Qilcd({"ls", archive_});
+  QilcdRun ls = RunQilcd({"ls", archive_});
   EXPECT_EQ(ls.exit_code, 1);
   EXPECT_EQ(ls.err, "qilcd ls: Bad archive header.\n");
-  EXPECT_NE(Qilcd({"ls"}).exit_code, 0);
-  EXPECT_NE(Qilcd({"cat", dir_.File("absent.dat"), "x"}).exit_code, 0);
+  EXPECT_NE(RunQilcd({"ls"}).exit_code, 0);
+  EXPECT_NE(RunQilcd({"cat", dir_.File("absent.dat"), "x"}).exit_code, 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // A content archive built for one test: entries given in memory, written to a
 // temporary file, opened with the reader. The file goes with the object.
+// TempPath and the other file helpers come with common/TestFiles.h.
 #pragma once
 
 #include <initializer_list>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "archive/CDArch.h"
+#include "common/TestFiles.h"
 
 namespace qil::test {
 
@@ -27,8 +29,5 @@ class TestArchive {
   std::string path_;
   TCDArchiver archive_;
 };
-
-// A fresh path in the temporary directory (nothing is created there).
-std::string TempPath(const std::string& stem);
 
 }  // namespace qil::test

@@ -8,11 +8,6 @@ namespace fs = std::filesystem;
 
 namespace qil::test {
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  WriteBytes(path.string(), bytes);
-}
-
 void BankSource::SetEndpoints(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";

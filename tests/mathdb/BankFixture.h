@@ -1,7 +1,7 @@
 // Test helpers of the math database: a problem bank source folder, and
 // archives built from it through the bank builder and the archive writer, or
 // with the plain data region patched to damage it. Temporary folders and
-// plain file reads come from the archive tests' helpers.
+// whole-file reads and writes come with common/TestFiles.h.
 #pragma once
 
 #include <filesystem>
@@ -9,13 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveTestUtil.h"
 #include "archive/CDArch.h"
+#include "common/TestFiles.h"
 
 namespace qil::test {
-
-// Writes a file, creating the folders on its path first.
-void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 
 // A problem bank source folder under construction.
 class BankSource {

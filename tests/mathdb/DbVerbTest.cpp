@@ -1,10 +1,7 @@
 // qilcd db on a sound archive, a damaged one and files that are no archive.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
-
+#include "common/Qilcd.h"
 #include "mathdb/BankFixture.h"
 #include "mathdb/MathDB.h"
 
@@ -13,27 +10,19 @@ namespace {
 
 struct CommandResult {
   int exit_code = -1;
-  std::string output;  // stdout and stderr
+  std::string output;  // stdout, then stderr
 };
 
-CommandResult RunQilcd(const std::string& arguments) {
-  const char* qilcd = std::getenv("QILCD");
-  if (qilcd == nullptr) return {};
-  CommandResult run;
-  FILE* pipe = popen((std::string(qilcd) + " " + arguments + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-  const int status = pclose(pipe);
-  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+// Runs qilcd with its error output joined to the output.
+CommandResult RunJoined(const std::vector<std::string>& args) {
+  test::QilcdRun run = test::RunQilcd(args);
+  return {run.exit_code, run.out + run.err};
 }
 
 class DbVerbTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("QILCD") == nullptr) GTEST_SKIP() << "QILCD is not set";
+    if (test::QilcdPath().empty()) GTEST_SKIP() << "QILCD is not set";
     source_.SetEndpoints({"A01=Fractions", "B02=Equations"});
     source_.AddSimpleProblem("A011", "1");
     source_.AddSimpleProblem("A014", "1");
@@ -48,7 +37,7 @@ class DbVerbTest : public ::testing::Test {
 
 TEST_F(DbVerbTest, SoundArchive) {
   source_.WriteArchive(archive_);
-  const CommandResult run = RunQilcd("db " + archive_);
+  const CommandResult run = RunJoined({"db", archive_});
   EXPECT_EQ(run.exit_code, 0) << run.output;
   EXPECT_NE(run.output.find("Math DB version 3: 4 records"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("A01         2       1       0       0       1  Fractions"), std::string::npos)
@@ -65,7 +54,7 @@ TEST_F(DbVerbTest, DamagedBundlesAndCountsAreReported) {
   const uint32_t counts = test::RegionWord(region, 16);
   region[counts + 4] = '7';  // A01=7, but the index holds 2
   source_.WriteArchive(archive_, region);
-  const CommandResult run = RunQilcd("db " + archive_);
+  const CommandResult run = RunJoined({"db", archive_});
   EXPECT_EQ(run.exit_code, 1) << run.output;
   EXPECT_NE(run.output.find("DAMAGED bundle 000001"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("DAMAGED bundle 000003"), std::string::npos) << run.output;
@@ -80,30 +69,30 @@ TEST_F(DbVerbTest, BundleWithoutProblemPageIsReported) {
   ASSERT_NE(at, std::string::npos);
   region[at] = 'Q';
   source_.WriteArchive(archive_, region);
-  const CommandResult run = RunQilcd("db " + archive_);
+  const CommandResult run = RunJoined({"db", archive_});
   EXPECT_EQ(run.exit_code, 1) << run.output;
   EXPECT_NE(run.output.find("DAMAGED bundle 000000 (code \"A011\"): it has no P.htm"), std::string::npos)
       << run.output;
 }
 
 TEST_F(DbVerbTest, UnloadableInputsExitWithTwo) {
-  EXPECT_EQ(RunQilcd("db " + (dir_.Path() / "missing.dat").string()).exit_code, 2);
+  EXPECT_EQ(RunJoined({"db", (dir_.Path() / "missing.dat").string()}).exit_code, 2);
   test::WriteFile(archive_, "not an archive at all, just text");
-  EXPECT_EQ(RunQilcd("db " + archive_).exit_code, 2);
+  EXPECT_EQ(RunJoined({"db", archive_}).exit_code, 2);
   std::string region = source_.BuildRegion();
   test::SetRegionWord(region, 4, 2);
   source_.WriteArchive(archive_, region);
-  const CommandResult run = RunQilcd("db " + archive_);
+  const CommandResult run = RunJoined({"db", archive_});
   EXPECT_EQ(run.exit_code, 2);
   EXPECT_NE(run.output.find("Wrong Math DB version."), std::string::npos) << run.output;
-  EXPECT_EQ(RunQilcd("db").exit_code, 2);
+  EXPECT_EQ(RunJoined({"db"}).exit_code, 2);
 }
 
 TEST_F(DbVerbTest, PackTurnsProblemsIntoTheDataRegion) {
   test::WriteFile(source_.Root() / "index.html", "<html></html>");
-  const CommandResult pack = RunQilcd("pack " + source_.Root().string() + " " + archive_);
+  const CommandResult pack = RunJoined({"pack", source_.Root().string(), archive_});
   ASSERT_EQ(pack.exit_code, 0) << pack.output;
-  const CommandResult listing = RunQilcd("ls " + archive_);
+  const CommandResult listing = RunJoined({"ls", archive_});
   EXPECT_EQ(listing.output.find("problems/"), std::string::npos) << listing.output;
   EXPECT_NE(listing.output.find("index.html"), std::string::npos) << listing.output;
 
@@ -115,12 +104,12 @@ TEST_F(DbVerbTest, PackTurnsProblemsIntoTheDataRegion) {
   TStringList lines;
   db.GetPageText("3", lines, pkProblem, "mathgfx.stmp");
   EXPECT_EQ(lines.Text(), "problem B022/2\r\n");
-  EXPECT_EQ(RunQilcd("db " + archive_).exit_code, 0);
+  EXPECT_EQ(RunJoined({"db", archive_}).exit_code, 0);
 }
 
 TEST_F(DbVerbTest, PackRejectsABadBankAndWritesNothing) {
   source_.AddSimpleProblem("Q011", "1");
-  const CommandResult pack = RunQilcd("pack " + source_.Root().string() + " " + archive_);
+  const CommandResult pack = RunJoined({"pack", source_.Root().string(), archive_});
   EXPECT_NE(pack.exit_code, 0);
   EXPECT_NE(pack.output.find("problems/Q011"), std::string::npos) << pack.output;
   EXPECT_FALSE(std::filesystem::exists(archive_));

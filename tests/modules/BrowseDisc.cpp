@@ -1,9 +1,6 @@
 #include "modules/BrowseDisc.h"
 
-#include <stdlib.h>
-
 #include <map>
-#include <stdexcept>
 
 #include "archive/PackFolder.h"
 #include "mathdb/BankBuilder.h"
@@ -58,18 +55,9 @@ const std::map<std::string, std::string>& Templates() {
   return templates;
 }
 
-// A fresh folder, in memory when the system has /dev/shm.
-fs::path MakeRoot() {
-  for (const fs::path& base : {fs::path("/dev/shm"), fs::temp_directory_path()}) {
-    std::string pattern = (base / "qil-browse-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) return pattern;
-  }
-  throw std::runtime_error("cannot create a temporary folder");
-}
-
 }  // namespace
 
-BrowseDisc::BrowseDisc() : root_(MakeRoot()) {
+BrowseDisc::BrowseDisc() {
   for (const auto& [name, text] : Templates()) WriteFile(Source() / name, text);
 
   BankSource bank(Source());
@@ -94,11 +82,6 @@ BrowseDisc::BrowseDisc() : root_(MakeRoot()) {
                    {"S.htm", "S:A011/7 <img src=\"M_image2.png\">"},
                    {"M_image1.gif", PictureBytes()},
                    {"M_image2.png", "PNG bytes"}});
-}
-
-BrowseDisc::~BrowseDisc() {
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
 }
 
 fs::path BrowseDisc::PackHere(const std::string& file_name) const {

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/TestFiles.h"
 
 namespace qil::test {
 
@@ -27,11 +28,8 @@ class BrowseDisc {
   // the system offers /dev/shm: the bank has thousands of small files);
   // removed with the object.
   BrowseDisc();
-  ~BrowseDisc();
-  BrowseDisc(const BrowseDisc&) = delete;
-  BrowseDisc& operator=(const BrowseDisc&) = delete;
 
-  const std::filesystem::path& Root() const { return root_; }
+  const std::filesystem::path& Root() const { return root_.Path(); }
   std::filesystem::path Source() const { return Root() / "src"; }
 
   // Packs the source in this process, as qilcd pack does; returns the archive's path.
@@ -41,7 +39,7 @@ class BrowseDisc {
   static std::string PictureBytes();
 
  private:
-  std::filesystem::path root_;
+  TempDir root_{TempPlace::kMemory};
 };
 
 }  // namespace qil::test

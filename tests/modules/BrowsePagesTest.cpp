@@ -1,15 +1,13 @@
 // The browsing pages end to end: a disc packed with `qilcd pack` and driven
 // through `qilcd session` (path of qilcd in the environment variable QILCD).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <vector>
 
 #include "archive/ArchiveWriter.h"
+#include "common/Qilcd.h"
 #include "mathdb/BankFixture.h"
 #include "mathdb/NumberImages.h"
 #include "modules/BrowseDisc.h"
@@ -19,17 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Answer {
-  std::string status;  // "200" or "404"
-  std::string mime;
-  std::string body;
-};
-
-struct QilcdRun {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
+using Answer = test::SessionAnswer;
+using test::QilcdRun;
 
 const std::string kGotoRedirect =
     "<html><head>\r\n<meta http-equiv=\"Refresh\" content=\"0;url=gotoerror_h.html\">\r\n"
@@ -39,9 +28,9 @@ const std::string kErrorPage = "<pre>Error executing template script: ";
 class BrowsePages : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (std::getenv("QILCD") == nullptr) return;
+    if (test::QilcdPath().empty()) return;
     disc_ = std::make_unique<test::BrowseDisc>();
-    const QilcdRun pack = Qilcd("pack src math.dat");
+    const QilcdRun pack = Qilcd({"pack", "src", "math.dat"});
     ASSERT_EQ(pack.exit_code, 0) << pack.err;
   }
   static void TearDownTestSuite() { disc_.reset(); }
@@ -51,17 +40,8 @@ class BrowsePages : public ::testing::Test {
   }
 
   // Runs qilcd in the disc's folder with stdin from input.
-  static QilcdRun Qilcd(const std::string& args, const std::string& input = "") {
-    const fs::path dir = disc_->Root();
-    test::WriteFile(dir / "in", input);
-    const std::string command = "cd '" + dir.string() + "' && '" + std::getenv("QILCD") + "' " +
-                                args + " < in > out 2> err";
-    const int status = std::system(command.c_str());
-    QilcdRun run;
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = test::ReadBytes((dir / "out").string());
-    run.err = test::ReadBytes((dir / "err").string());
-    return run;
+  static QilcdRun Qilcd(const std::vector<std::string>& args, const std::string& input = "") {
+    return test::RunQilcd(args, input, disc_->Root());
   }
 
   // One session over the disc: the answers to the addresses, in order.
@@ -69,21 +49,9 @@ class BrowsePages : public ::testing::Test {
                                      const std::string& archive = "math.dat") {
     std::string input;
     for (const std::string& address : addresses) input += address + "\n";
-    const QilcdRun run = Qilcd("session --archive " + archive, input);
+    const QilcdRun run = Qilcd({"session", "--archive", archive}, input);
     EXPECT_EQ(run.exit_code, 0) << run.err;
-    std::vector<Answer> answers;
-    size_t at = 0;
-    while (at < run.out.size()) {
-      const size_t eol = run.out.find('\n', at);
-      if (eol == std::string::npos) break;
-      std::istringstream header(run.out.substr(at, eol - at));
-      Answer answer;
-      size_t size = 0;
-      header >> answer.status >> answer.mime >> size;
-      answer.body = run.out.substr(eol + 1, size);
-      at = eol + 1 + size + 1;
-      answers.push_back(answer);
-    }
+    std::vector<Answer> answers = test::ParseSessionAnswers(run.out);
     EXPECT_EQ(answers.size(), addresses.size());
     answers.resize(addresses.size());
     return answers;
@@ -325,7 +293,7 @@ TEST_F(BrowsePages, DatabaseLoadFailureEndsStartUp) {
   std::string region = bank.BuildRegion();
   test::SetRegionWord(region, 4, 2);
   bank.WriteArchive(disc_->Root() / "old.dat", region);
-  const QilcdRun run = Qilcd("get --archive old.dat main.stmp");
+  const QilcdRun run = Qilcd({"get", "--archive", "old.dat", "main.stmp"});
   EXPECT_EQ(run.exit_code, 2);
   EXPECT_EQ(run.err, "Wrong Math DB version.\n");
   EXPECT_EQ(run.out, "");

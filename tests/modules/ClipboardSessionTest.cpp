@@ -5,14 +5,12 @@
 // picture has its own width, so the \picwgoal values (width x 15) tell which
 // picture a group holds.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "base/MemoryStream.h"
+#include "common/Qilcd.h"
 #include "framework/CDECGI.h"
 #include "mathdb/BankFixture.h"
 #include "modules/PictureTestFiles.h"
@@ -105,58 +103,26 @@ void WriteClipboardDisc(const fs::path& root, bool complete) {
 // One `qilcd session` run, fed one address at a time.
 class Session {
  public:
-  Session(const std::string& qilcd, const fs::path& dir, const std::string& clipboard) {
-    int to_child[2], from_child[2];
-    if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(to_child[0], 0);
-      dup2(from_child[1], 1);
-      close(to_child[1]);
-      close(from_child[0]);
-      if (chdir(dir.c_str()) == 0) {
-        execl(qilcd.c_str(), qilcd.c_str(), "session", "--clipboard", clipboard.c_str(), nullptr);
-      }
-      _exit(127);
-    }
-    close(to_child[0]);
-    close(from_child[1]);
-    in_ = fdopen(to_child[1], "w");
-    out_ = fdopen(from_child[0], "r");
-  }
-  ~Session() {
-    if (in_ != nullptr) fclose(in_);
-    if (out_ != nullptr) fclose(out_);
-    if (pid_ > 0) waitpid(pid_, nullptr, 0);
-  }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
+  Session(const fs::path& dir, const std::string& clipboard)
+      : qilcd_({"session", "--clipboard", clipboard}, dir) {}
 
   // The answer's body; the status line must be "200 text/html SIZE".
   std::string Get(const std::string& address) {
-    if (in_ == nullptr || out_ == nullptr) {
+    if (!qilcd_.Started()) {
       ADD_FAILURE() << "qilcd did not start";
       return "";
     }
-    std::fprintf(in_, "%s\n", address.c_str());
-    std::fflush(in_);
-    char status[16] = {}, mime[64] = {};
-    size_t size = 0;
-    if (std::fscanf(out_, "%15s %63s %zu", status, mime, &size) != 3 || std::fgetc(out_) != '\n') {
+    const std::optional<test::SessionAnswer> answer = qilcd_.Ask(address);
+    if (!answer) {
       ADD_FAILURE() << "no answer for " << address;
       return "";
     }
-    EXPECT_EQ(std::string(status) + " " + mime, "200 text/html") << address;
-    std::string body(size, '\0');
-    EXPECT_EQ(std::fread(body.data(), 1, size, out_), size) << address;
-    EXPECT_EQ(std::fgetc(out_), '\n') << address;
-    return body;
+    EXPECT_EQ(answer->status + " " + answer->mime, "200 text/html") << address;
+    return answer->body;
   }
 
  private:
-  pid_t pid_ = -1;
-  FILE* in_ = nullptr;
-  FILE* out_ = nullptr;
+  test::QilcdSession qilcd_;
 };
 
 int Occurrences(const std::string& text, const std::string& part) {
@@ -195,16 +161,13 @@ const std::string kErrorPage = "<pre>Error executing template script: ";
 class ClipboardSession : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    std::signal(SIGPIPE, SIG_IGN);  // a qilcd that died shows as a missing answer
-    const char* qilcd = std::getenv("QILCD");
-    if (qilcd == nullptr) return;
+    if (test::QilcdPath().empty()) return;
     dir_ = new test::TempDir();
     for (const bool complete : {true, false}) {
       const std::string name = complete ? "math.dat" : "partial.dat";
       WriteClipboardDisc(dir_->Path() / "src", complete);
-      const std::string command = "cd '" + dir_->Path().string() + "' && '" + qilcd +
-                                  "' pack src " + name + " > /dev/null";
-      ASSERT_EQ(std::system(command.c_str()), 0);
+      const test::QilcdRun pack = test::RunQilcd({"pack", "src", name}, "", dir_->Path());
+      ASSERT_EQ(pack.exit_code, 0) << pack.err;
     }
     fs::create_directories(dir_->Path() / "partial");
     fs::rename(dir_->Path() / "partial.dat", dir_->Path() / "partial" / "math.dat");
@@ -215,21 +178,18 @@ class ClipboardSession : public ::testing::Test {
   }
 
   void SetUp() override {
-    const char* qilcd = std::getenv("QILCD");
-    if (qilcd == nullptr) GTEST_SKIP() << "QILCD is not set";
-    qilcd_ = qilcd;
+    if (test::QilcdPath().empty()) GTEST_SKIP() << "QILCD is not set";
     fs::remove(Clipboard());
   }
 
   std::unique_ptr<Session> Start(const std::string& folder = ".",
                                  const std::string& clipboard = "clip.rtf") {
-    return std::make_unique<Session>(qilcd_, dir_->Path() / folder, clipboard);
+    return std::make_unique<Session>(dir_->Path() / folder, clipboard);
   }
   static fs::path Clipboard() { return dir_->Path() / "clip.rtf"; }
   static std::string ClipboardText() { return test::ReadBytes(Clipboard().string()); }
 
   static test::TempDir* dir_;
-  std::string qilcd_;
 };
 
 test::TempDir* ClipboardSession::dir_ = nullptr;

@@ -3,11 +3,8 @@
 // environment variable QILCD), with the time of day fixed through
 // QILCD_UTC_TIME_OF_DAY_MS.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <sstream>
-
+#include "common/Qilcd.h"
 #include "modules/WorksheetDisc.h"
 
 namespace qil {
@@ -19,35 +16,21 @@ using test::EditorPage;
 using test::ExpectGroupDraws;
 using test::ShowDigits;
 
-struct QilcdRun {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
+using test::QilcdRun;
 
 class WorksheetSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* qilcd = std::getenv("QILCD");
-    if (qilcd == nullptr) GTEST_SKIP() << "QILCD is not set";
-    qilcd_ = qilcd;
+    if (test::QilcdPath().empty()) GTEST_SKIP() << "QILCD is not set";
     test::WriteWorksheetDisc(dir_.Path() / "src");
-    const QilcdRun pack = Qilcd("", "pack src math.dat");
+    const QilcdRun pack = Qilcd({}, {"pack", "src", "math.dat"});
     ASSERT_EQ(pack.exit_code, 0) << pack.err;
   }
 
-  // Runs qilcd in the test folder: environment assignments, arguments, stdin.
-  QilcdRun Qilcd(const std::string& environment, const std::string& args, const std::string& input = "") {
-    const fs::path dir = dir_.Path();
-    test::WriteFile(dir / "in", input);
-    const std::string command = "cd '" + dir.string() + "' && " + environment + " '" + qilcd_ +
-                                "' " + args + " < in > out 2> err";
-    const int status = std::system(command.c_str());
-    QilcdRun run;
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = test::ReadBytes((dir / "out").string());
-    run.err = test::ReadBytes((dir / "err").string());
-    return run;
+  // Runs qilcd in the test folder: environment ("NAME=VALUE"), arguments, stdin.
+  QilcdRun Qilcd(const std::vector<std::string>& environment, const std::vector<std::string>& args,
+                 const std::string& input = "") {
+    return test::RunQilcd(args, input, dir_.Path(), environment);
   }
 
   // The bodies answered in one session at the time of day, one per address.
@@ -55,18 +38,12 @@ class WorksheetSession : public ::testing::Test {
     std::string input;
     for (const std::string& address : addresses) input += address + "\n";
     const QilcdRun run =
-        Qilcd("QILCD_UTC_TIME_OF_DAY_MS=" + std::to_string(time_of_day), "session", input);
+        Qilcd({"QILCD_UTC_TIME_OF_DAY_MS=" + std::to_string(time_of_day)}, {"session"}, input);
     EXPECT_EQ(run.exit_code, 0) << run.err;
     std::vector<std::string> bodies;
-    std::istringstream out(run.out);
-    std::string status, mime;
-    size_t size = 0;
-    while (out >> status >> mime >> size) {
-      EXPECT_EQ(status + " " + mime, "200 text/html");
-      std::string body(size, '\0');
-      out.get();  // the LF that ends the header line
-      out.read(body.data(), static_cast<std::streamsize>(size));
-      bodies.push_back(ShowDigits(body));
+    for (const test::SessionAnswer& answer : test::ParseSessionAnswers(run.out)) {
+      EXPECT_EQ(answer.status + " " + answer.mime, "200 text/html");
+      bodies.push_back(ShowDigits(answer.body));
     }
     EXPECT_EQ(bodies.size(), addresses.size());
     bodies.resize(addresses.size());
@@ -74,7 +51,6 @@ class WorksheetSession : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  std::string qilcd_;
 };
 
 const std::string kAdded = "alert(\"Problem added to Worksheet.\");";
@@ -154,8 +130,8 @@ TEST_F(WorksheetSession, TheTimeOfDayDecidesTheDraws) {
 }
 
 TEST_F(WorksheetSession, ABadTimeOfDayIsRefused) {
-  for (const char* value : {"86400000", "-1", "noon", "99999999999", "''"}) {
-    const QilcdRun run = Qilcd(std::string("QILCD_UTC_TIME_OF_DAY_MS=") + value, "session", "worksheet.stmp\n");
+  for (const char* value : {"86400000", "-1", "noon", "99999999999", ""}) {
+    const QilcdRun run = Qilcd({std::string("QILCD_UTC_TIME_OF_DAY_MS=") + value}, {"session"}, "worksheet.stmp\n");
     EXPECT_EQ(run.exit_code, 2) << value;
     EXPECT_EQ(run.out, "") << value;
     EXPECT_NE(run.err.find("QILCD_UTC_TIME_OF_DAY_MS"), std::string::npos) << value;

@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "archive/ArchiveWriter.h"
 #include "archive/CDArch.h"
+#include "common/TestFiles.h"
 #include "framework/CDECGI.h"
 #include "framework/Session.h"
-#include "framework/TestArchive.h"
 #include "protocol/CDEProto.h"
 #include "protocol/CDEServer.h"
 #include "shell/Fetch.h"
@@ -73,10 +72,7 @@ TEST(Engine, StartUpFailuresCarryTheErrorBoxText) {
   EXPECT_FALSE(RequestHandler);
 
   const std::string junk = test::TempPath("qil-junk");
-  {
-    std::ofstream out(junk, std::ios::binary);
-    out << std::string(200, 'j');
-  }
+  test::WriteBytes(junk, std::string(200, 'j'));
   EXPECT_EQ(StartEngine(Options(junk), error), nullptr);
   EXPECT_EQ(error, "Bad archive header.");
   std::filesystem::remove(junk);

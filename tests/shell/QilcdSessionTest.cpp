@@ -1,116 +1,52 @@
 // Drives the qilcd binary (path in the environment variable QILCD) over
 // archives built here, checking the get and session contracts.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "archive/ArchiveWriter.h"
-#include "framework/TestArchive.h"
+#include "common/Qilcd.h"
+#include "common/TestFiles.h"
 
 namespace qil {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-struct RunResult {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
+using test::QilcdRun;
+using test::SessionAnswer;
 
 class Qilcd : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* qilcd = std::getenv("QILCD");
-    if (qilcd == nullptr) GTEST_SKIP() << "QILCD is not set";
-    qilcd_ = qilcd;
-    std::filesystem::create_directories(dir_);
+    if (test::QilcdPath().empty()) GTEST_SKIP() << "QILCD is not set";
     TArchiveWriter writer;
     writer.AddEntry("index.html", "<html>start</html>");
     writer.AddEntry("images/a b.gif", std::string("GIF89a\0\n\r\n", 10));
     writer.AddEntry("empty.txt", "");
     writer.AddEntry("page.stmp", "<%%template%%><%section name=body%>x<%/section%>");
     writer.AddEntry("broken.stmp", "not a template");
-    writer.WriteToFile(dir_ + "/math.dat");
+    writer.WriteToFile(dir_.File("math.dat"));
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  // Runs qilcd with args (in dir_) and stdin from input.
-  RunResult Exec(const std::string& args, const std::string& input = "") {
-    WriteAll(dir_ + "/in", input);
-    const std::string command = "cd '" + dir_ + "' && '" + qilcd_ + "' " + args +
-                                " < in > out 2> err";
-    const int status = std::system(command.c_str());
-    RunResult run;
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadAll(dir_ + "/out");
-    run.err = ReadAll(dir_ + "/err");
-    return run;
+  // Runs qilcd with args in dir_ and stdin from input.
+  QilcdRun Exec(const std::vector<std::string>& args, const std::string& input = "") {
+    return test::RunQilcd(args, input, dir_.Path());
   }
 
-  std::string qilcd_;
-  std::string dir_ = test::TempPath("qilcd-session");
+  test::TempDir dir_;
 };
-
-struct Framed {
-  std::string status;
-  std::string mime;
-  std::string body;
-};
-
-// Splits session output into its answers; fails the test on a framing error.
-std::vector<Framed> Unframe(const std::string& out) {
-  std::vector<Framed> answers;
-  size_t at = 0;
-  while (at < out.size()) {
-    const size_t eol = out.find('\n', at);
-    if (eol == std::string::npos) {
-      ADD_FAILURE() << "header without line end at " << at;
-      break;
-    }
-    std::istringstream header(out.substr(at, eol - at));
-    Framed answer;
-    size_t size = 0;
-    header >> answer.status >> answer.mime >> size;
-    at = eol + 1;
-    if (at + size + 1 > out.size() || out[at + size] != '\n') {
-      ADD_FAILURE() << "body of " << size << " bytes not followed by LF at " << at;
-      break;
-    }
-    answer.body = out.substr(at, size);
-    at += size + 1;
-    answers.push_back(answer);
-  }
-  return answers;
-}
 
 TEST_F(Qilcd, SessionAnswersAMixedStreamWithExactFraming) {
-  const RunResult run = Exec("session",
-                       "qilproto://qilproto_local/index.html\r\n"
-                       "/images/a%20b.gif\n"
-                       "nothing.htm\n"
-                       "page.stmp?x=1\n"
-                       "qilproto://qilproto_local/missing.stmp\n"
-                       "broken.stmp\n"
-                       "empty.txt\n"
-                       "\n"
-                       "index.html");  // last line without a line end
+  const QilcdRun run = Exec({"session"},
+                            "qilproto://qilproto_local/index.html\r\n"
+                            "/images/a%20b.gif\n"
+                            "nothing.htm\n"
+                            "page.stmp?x=1\n"
+                            "qilproto://qilproto_local/missing.stmp\n"
+                            "broken.stmp\n"
+                            "empty.txt\n"
+                            "\n"
+                            "index.html");  // last line without a line end
   EXPECT_EQ(run.exit_code, 0) << run.err;
-  const std::vector<Framed> answers = Unframe(run.out);
+  const std::vector<SessionAnswer> answers = test::ParseSessionAnswers(run.out);
   ASSERT_EQ(answers.size(), 9u);
   EXPECT_EQ(answers[0].status + " " + answers[0].mime, "200 text/html");
   EXPECT_EQ(answers[0].body, "<html>start</html>");
@@ -136,9 +72,9 @@ TEST_F(Qilcd, SessionSurvivesHostileAddresses) {
   input += "index.html%\nindex.html%4\nindex.html%zz\n";
   input += "page.stmp?" + std::string(20000, '&') + "\n";
   input += "index.html\n";
-  const RunResult run = Exec("session --archive math.dat", input);
+  const QilcdRun run = Exec({"session", "--archive", "math.dat"}, input);
   EXPECT_EQ(run.exit_code, 0) << run.err;
-  const std::vector<Framed> answers = Unframe(run.out);
+  const std::vector<SessionAnswer> answers = test::ParseSessionAnswers(run.out);
   ASSERT_EQ(answers.size(), 6u);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(answers[i].status, "404") << i;
   EXPECT_EQ(answers[4].status, "404");  // decoded address longer than the decoding buffer
@@ -146,40 +82,40 @@ TEST_F(Qilcd, SessionSurvivesHostileAddresses) {
 }
 
 TEST_F(Qilcd, GetWritesTheBodyOrFails) {
-  RunResult run = Exec("get --archive math.dat /index.html");
+  QilcdRun run = Exec({"get", "--archive", "math.dat", "/index.html"});
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out, "<html>start</html>");
 
-  run = Exec("get qilproto://qilproto_local/images/a%20b.gif");
+  run = Exec({"get", "qilproto://qilproto_local/images/a%20b.gif"});
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out, std::string("GIF89a\0\n\r\n", 10));
 
-  run = Exec("get nothing.htm");
+  run = Exec({"get", "nothing.htm"});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_NE(run.err.find("no answer"), std::string::npos);
 }
 
 TEST_F(Qilcd, StartUpFailureAndBadArguments) {
-  RunResult run = Exec("get --archive absent.dat index.html");
+  QilcdRun run = Exec({"get", "--archive", "absent.dat", "index.html"});
   EXPECT_EQ(run.exit_code, 2);
   EXPECT_EQ(run.err, "Cannot open file absent.dat\n");
   EXPECT_EQ(run.out, "");
 
-  WriteAll(dir_ + "/junk.dat", std::string(300, 'x'));
-  run = Exec("session --archive junk.dat", "index.html\n");
+  test::WriteBytes(dir_.File("junk.dat"), std::string(300, 'x'));
+  run = Exec({"session", "--archive", "junk.dat"}, "index.html\n");
   EXPECT_EQ(run.exit_code, 2);
   EXPECT_EQ(run.err, "Bad archive header.\n");
   EXPECT_EQ(run.out, "");
 
-  EXPECT_NE(Exec("get").exit_code, 0);
-  EXPECT_NE(Exec("get a b").exit_code, 0);
-  EXPECT_NE(Exec("get --archive").exit_code, 0);
-  EXPECT_NE(Exec("session --bogus").exit_code, 0);
-  EXPECT_NE(Exec("session extra").exit_code, 0);
-  run = Exec("get --clipboard clip.rtf index.html");
+  EXPECT_NE(Exec({"get"}).exit_code, 0);
+  EXPECT_NE(Exec({"get", "a", "b"}).exit_code, 0);
+  EXPECT_NE(Exec({"get", "--archive"}).exit_code, 0);
+  EXPECT_NE(Exec({"session", "--bogus"}).exit_code, 0);
+  EXPECT_NE(Exec({"session", "extra"}).exit_code, 0);
+  run = Exec({"get", "--clipboard", "clip.rtf", "index.html"});
   EXPECT_EQ(run.exit_code, 0);
-  EXPECT_FALSE(std::filesystem::exists(dir_ + "/clip.rtf"));  // nothing was copied
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("clip.rtf")));  // nothing was copied
 }
 
 }  // namespace
