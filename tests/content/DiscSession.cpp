@@ -1,10 +1,7 @@
 #include "content/DiscSession.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <regex>
 
@@ -25,64 +22,23 @@ std::string DiscSession::QilcdPath() { return Environment("QILCD"); }
 std::string DiscSession::DiscPath() { return Environment("QIL_DEMO_DISC"); }
 
 DiscSession::DiscSession() {
-  const std::string qilcd = QilcdPath();
-  const std::string disc = DiscPath();
-  if (qilcd.empty() || disc.empty()) return;
-  std::signal(SIGPIPE, SIG_IGN);  // a session that died shows as a missing answer
-  const std::string clipboard = dir_.File("clipboard.rtf");
-  int to_child[2], from_child[2];
-  if (pipe(to_child) != 0) return;
-  if (pipe(from_child) != 0) {
-    close(to_child[0]);
-    close(to_child[1]);
-    return;
-  }
-  pid_ = fork();
-  if (pid_ == 0) {
-    dup2(to_child[0], 0);
-    dup2(from_child[1], 1);
-    close(to_child[0]);
-    close(to_child[1]);
-    close(from_child[0]);
-    close(from_child[1]);
-    execl(qilcd.c_str(), qilcd.c_str(), "session", "--archive", disc.c_str(), "--clipboard",
-          clipboard.c_str(), nullptr);
-    _exit(127);
-  }
-  close(to_child[0]);
-  close(from_child[1]);
-  if (pid_ < 0) {
-    close(to_child[1]);
-    close(from_child[0]);
-    return;
-  }
-  in_ = fdopen(to_child[1], "w");
-  out_ = fdopen(from_child[0], "r");
+  if (QilcdPath().empty() || DiscPath().empty()) return;
+  session_ = std::make_unique<QilcdSession>(std::vector<std::string>{
+      "session", "--archive", DiscPath(), "--clipboard", dir_.File("clipboard.rtf")});
 }
 
-DiscSession::~DiscSession() {
-  if (in_ != nullptr) fclose(in_);  // end of input ends the session
-  if (out_ != nullptr) fclose(out_);
-  if (pid_ > 0) waitpid(pid_, nullptr, 0);
-}
+DiscSession::~DiscSession() = default;
+
+bool DiscSession::Started() const { return session_ != nullptr && session_->Started(); }
 
 DiscAnswer DiscSession::Get(const std::string& address) {
   DiscAnswer answer;
   if (!Started()) return answer;
-  std::fprintf(in_, "%s\n", address.c_str());
-  std::fflush(in_);
-  int status = 0;
-  char mime[128] = {};
-  size_t size = 0;
-  if (std::fscanf(out_, "%d %127s %zu", &status, mime, &size) != 3 || std::fgetc(out_) != '\n') {
-    return answer;
-  }
-  answer.body.resize(size);
-  if (std::fread(answer.body.data(), 1, size, out_) != size || std::fgetc(out_) != '\n') {
-    return answer;
-  }
-  answer.status = status;
-  answer.mime = mime;
+  std::optional<SessionAnswer> reply = session_->Ask(address);
+  if (!reply) return answer;
+  answer.status = std::atoi(reply->status.c_str());
+  answer.mime = reply->mime;
+  answer.body = std::move(reply->body);
   return answer;
 }
 

@@ -7,13 +7,12 @@
 // writes its clipboard into a fresh temporary folder of its own.
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
-#include "archive/ArchiveTestUtil.h"
+#include "common/Qilcd.h"
+#include "common/TestFiles.h"
 
 namespace qil::test {
 
@@ -38,7 +37,7 @@ class DiscSession {
   static std::string QilcdPath();
   static std::string DiscPath();
 
-  bool Started() const { return in_ != nullptr && out_ != nullptr; }
+  bool Started() const;
 
   // The answer to one address: a full qilproto address or a bare path.
   DiscAnswer Get(const std::string& address);
@@ -52,9 +51,7 @@ class DiscSession {
 
  private:
   TempDir dir_;
-  pid_t pid_ = -1;
-  FILE* in_ = nullptr;
-  FILE* out_ = nullptr;
+  std::unique_ptr<QilcdSession> session_;
 };
 
 // The value of every href, src and action attribute of html, in order, with
