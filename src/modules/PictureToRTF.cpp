@@ -10,6 +10,7 @@
 #include "modules/Gunzip.h"
 #include "modules/Metafile.h"
 #include "modules/RasterDecoders.h"
+#include "protocol/FileNames.h"
 
 namespace qil {
 namespace {
@@ -60,14 +61,8 @@ void AppendMetafile(TMemoryStream& G, TStringList& lines, bool compressed) {
 
 }  // namespace
 
-std::string LowerFileExt(const std::string& file_name) {
-  const size_t dot = file_name.find_last_of(".\\/:");
-  if (dot == std::string::npos || file_name[dot] != '.') return "";
-  return LowerCase(std::string_view(file_name).substr(dot));
-}
-
 void PictureToRTF(TMemoryStream& G, TStringList& lines, const std::string& file_name) {
-  const std::string ext = LowerFileExt(file_name);
+  const std::string ext = LowerCase(ExtractFileExt(file_name));
   TBitmap24 bitmap;
   if (ext == ".bmp") {
     bitmap = DecodeBMP(Remaining(G));

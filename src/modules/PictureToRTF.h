@@ -34,8 +34,4 @@ void PictureToRTF(TMemoryStream& G, TStringList& lines, const std::string& file_
 // S or lines is null or n is outside 1 to 128.
 void HexLines(const TMemoryStream* S, TStringList* lines, int n);
 
-// The extension of a file name in lower case, from its last "." on, or ""
-// when the name has no "." after its last "\", "/" or ":".
-std::string LowerFileExt(const std::string& file_name);
-
 }  // namespace qil
