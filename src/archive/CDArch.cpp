@@ -93,6 +93,7 @@ TCDArchiver::TCDArchiver(const TCDArchiver& archive, uint64_t generation)
     : file_name_(archive.file_name_),
       directory_(archive.directory_),
       header_(archive.header_),
+      file_size_(archive.file_size_),
       reader_mode_(true),
       generation_(generation),
       pool_(archive.pool_) {}
@@ -122,6 +123,7 @@ void TCDArchiver::Open(const std::string& file_name, const std::string& product_
   Close();
   file_name_ = file_name;
   header_ = archive::THeader();
+  file_size_ = 0;
 
   const int fd = OpenReadOnly(file_name);
   if (fd < 0) throw EFOpenError("Cannot open file " + file_name);
@@ -169,6 +171,7 @@ void TCDArchiver::Open(const std::string& file_name, const std::string& product_
   std::stable_sort(directory->begin(), directory->end(), LessByName);
 
   header_ = std::move(header);
+  file_size_ = file_size;
   directory_ = std::move(directory);
 }
 

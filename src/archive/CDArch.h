@@ -121,6 +121,11 @@ class TCDArchiver {
   const std::vector<TDirEntry>& Entries() const { return *directory_; }
   size_t EntryCount() const { return directory_->size(); }
   uint32_t DataOffset() const { return header_.data_offset; }
+  // Bytes from DataOffset() to the end of the file as Open found it; 0 when
+  // the data offset lies at or past the end (the archive has no data region).
+  uint64_t DataRegionSize() const {
+    return file_size_ > header_.data_offset ? file_size_ - header_.data_offset : 0;
+  }
   const std::string& ContentKey() const { return header_.content_key; }
   const std::string& ProductID() const { return header_.product_id; }
 
@@ -149,6 +154,7 @@ class TCDArchiver {
   std::shared_ptr<const Directory> directory_;
   TBlowFish cipher_;
   archive::THeader header_;
+  uint64_t file_size_ = 0;  // as Open found it
   bool reader_mode_ = false;
   uint64_t generation_ = 0;
   std::unique_ptr<ReaderPool> own_pool_;  // only on the archive object

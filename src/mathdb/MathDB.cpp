@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <map>
 
 #include "archive/CDArch.h"
@@ -25,15 +24,6 @@ constexpr std::string_view kImageMarker = "M_image";
 struct TextLess {
   bool operator()(const std::string& a, const std::string& b) const { return CompareText(a, b) < 0; }
 };
-
-// Bytes of the archive file from its data offset to its end. An archive whose
-// data offset lies past the end has an empty data region.
-uint64_t DataRegionSize(const TCDArchiver& archive) {
-  std::error_code error;
-  const uintmax_t file_size = std::filesystem::file_size(archive.FileName(), error);
-  if (error || file_size < archive.DataOffset()) return 0;
-  return file_size - archive.DataOffset();
-}
 
 std::string_view CodeOf(const TMathIndexRecord& record) {
   return std::string_view(record.Code, strnlen(record.Code, sizeof record.Code));
@@ -132,7 +122,7 @@ void TMathDBManager::ReadCounts(TMemoryStream& stream) {
 
 void TMathDBManager::Load(TCDArchiver& archive) {
   archive_ = &archive;
-  data_region_size_ = DataRegionSize(archive);
+  data_region_size_ = archive.DataRegionSize();
   TMemoryStream stream;
 
   ReadHeader(stream);

@@ -2,7 +2,6 @@
 // which template, and which shared objects the modules find by name. Each
 // subsystem that brings page modules or shared objects adds its lines here,
 // in the product's order.
-#include <filesystem>
 #include <memory>
 #include <system_error>
 
@@ -21,15 +20,6 @@
 namespace qil {
 
 namespace {
-
-// Whether the archive file holds anything behind its entries: the data region
-// where a disc keeps its math database. An archive packed without a problem
-// bank has none.
-bool HasDataRegion(const TCDArchiver& archive) {
-  std::error_code error;
-  const uintmax_t size = std::filesystem::file_size(archive.FileName(), error);
-  return !error && size > archive.DataOffset();
-}
 
 // The rich-text components that sit on the desktop program's browser window:
 // the style sheet, the hidden editor that merges clipboard documents, and the
@@ -50,7 +40,7 @@ void RegisterModules(TEngine& engine) {
   // index) end start-up. An archive without a data region has no database:
   // the pages then see an empty one.
   TMathDBManager& db = engine.Keep(std::make_unique<TZorbikMathDB>());
-  if (HasDataRegion(engine.Archive())) db.Load(engine.Archive());
+  if (engine.Archive().DataRegionSize() > 0) db.Load(engine.Archive());
 
   // Page modules, in the product's table order.
   manager.RegisterModule<TCGI_mathlist>("mathlist");
