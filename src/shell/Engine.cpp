@@ -10,6 +10,7 @@ TEngine::TEngine(const TEngineOptions& options) {
   try {
     archive_ = std::make_unique<TCDArchiver>();
     archive_->Open(options.ArchivePath, options.ProductId, false);
+    if (options.AfterArchiveOpened) options.AfterArchiveOpened();
     server_ = std::make_unique<TCDEServer>(*archive_, options.MIMETypesPath);
     RegisterModules(*this);
     server_->RegisterNamespace(kSchemeName);
@@ -23,11 +24,14 @@ TEngine::~TEngine() { Shutdown(); }
 
 TSimpleCGIManager& TEngine::Manager() { return server_->Manager(); }
 
+void TEngine::StopServing() {
+  if (!server_) return;
+  server_->UnregisterNamespace();
+  server_.reset();
+}
+
 void TEngine::Shutdown() {
-  if (server_) {
-    server_->UnregisterNamespace();
-    server_.reset();
-  }
+  StopServing();
   if (archive_) {
     archive_->Close();
     archive_.reset();

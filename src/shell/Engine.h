@@ -1,7 +1,8 @@
 // Engine start-up and shutdown, shared by the desktop program and qilcd.
 //
 // Start-up, in order: open the content archive (by default "math.dat" in the
-// current directory, product ID "QVRTLNDX100"), create the content server
+// current directory, product ID "QVRTLNDX100"), run the caller's checks
+// (AfterArchiveOpened), create the content server
 // (which creates the module manager and the MIME table), run
 // RegisterModules (math database, page modules and shared objects), and
 // register the scheme "qilproto", after which protocol handlers reach the
@@ -16,6 +17,7 @@
 // process-wide. Not thread-safe; start and stop it on the main thread.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +35,9 @@ struct TEngineOptions {
   std::string ArchivePath = "math.dat";
   std::string ProductId = "QVRTLNDX100";
   std::string MIMETypesPath = TMIMETypes::kSystemTable;
+  // Runs right after the archive opened, before the server exists: the
+  // desktop program's checks of its surroundings. Raising ends start-up.
+  std::function<void()> AfterArchiveOpened;
 };
 
 class TEngine {
@@ -46,6 +51,10 @@ class TEngine {
 
   TEngine(const TEngine&) = delete;
   TEngine& operator=(const TEngine&) = delete;
+
+  // Withdraws the scheme and frees the server with its manager, the first
+  // step of shutdown; the archive stays open until the engine goes.
+  void StopServing();
 
   TCDArchiver& Archive() { return *archive_; }
   TCDEServer& Server() { return *server_; }
