@@ -10,6 +10,8 @@ packages=(
   libssl-dev zlib1g-dev libpng-dev libjpeg-dev
   libglib2.0-dev media-types
   libcairo2-dev libpango1.0-dev fonts-dejavu-core
+  python3-fonttools
+  librsvg2-bin desktop-file-utils appstream file
 )
 
 missing=()
