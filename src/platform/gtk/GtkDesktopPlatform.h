@@ -59,6 +59,9 @@ class GtkDesktopPlatform : public DesktopPlatform {
   void ActivateTray() override;
   void ShowMainWindow(const std::string& address) override;
 
+  // The web context of the program's windows; the scheme is registered on it.
+  WebKitWebContext* Context() const { return context_; }
+
  private:
   static void OnActivate(GApplication* application, gpointer self);
   static void OnOpenAddress(GSimpleAction* action, GVariant* address, gpointer self);

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The real program on the demo disc, as a student uses it, under a virtual
+# display (run through with-display.sh):
+#  - the readme window appears first, at its size; accepting it shows the
+#    main window on the start page;
+#  - a second start with an address opens it in the first window and exits 0
+#    (a list, then a problem, then a copy of the problem);
+#  - the copy is read back from the X clipboard as RTF with the problem's
+#    pictures in it;
+#  - SIGTERM ends the program, and the font folder is gone;
+#  - declining the readme ends the program with no window left;
+#  - without a display the program says so and points to qilcd.
+#
+#   desktop_session.sh ORVELLA QILCD DISC
+set -euo pipefail
+orvella=$1 qilcd=$2 disc=$3
+title="Brenlowe: Orvella v1.00"
+work=$(mktemp -d)
+pid=""
+cleanup() {
+  if [ -n "$pid" ]; then kill -9 "$pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export TMP=$work/tmp XDG_STATE_HOME=$work/state G_MESSAGES_DEBUG=orvella
+mkdir -p "$TMP"
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
+}
+
+# wait_log PATTERN: waits up to 30 s for a line of the program's log.
+wait_log() {
+  for _ in $(seq 300); do
+    grep -q -- "$1" "$work/orvella.log" && return 0
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "not in the log: $1" >&2
+  return 1
+}
+
+readme_window() { xdotool search --sync --onlyvisible --name "$title" | head -1; }
+
+# second ADDRESS: a second start; checks that it exits 0 and the first window loads ADDRESS.
+second() {
+  local status=0
+  timeout 20 "$orvella" "$1" >"$work/second.log" 2>&1 || status=$?
+  check "second start with $1 exits 0" test "$status" -eq 0
+  wait_log "main window loaded $1"
+}
+
+start() {
+  : >"$work/orvella.log"
+  timeout 120 "$orvella" --archive "$disc" >"$work/orvella.log" 2>&1 &
+  pid=$!
+  wait_log "readme loaded"
+}
+
+# -- A student's run.
+start
+window=$(readme_window)
+geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
+check "the readme window is 699x315 (is $geometry)" test "$geometry" = "699x315"
+check "the font folder exists while the program runs" test -d "$TMP/\$QILCD\$"
+xdotool mousemove --window "$window" 640 286 click 1   # Accept
+wait_log "main window loaded qilproto://qilproto_local/index.html"
+check "the start page's frames were answered" grep -q "answered qilproto://qilproto_local/welcome.html" "$work/orvella.log"
+
+second "qilproto://qilproto_local/mathlist.stmp?main=B&sub=01&packet=2"
+second "qilproto://qilproto_local/solution.stmp?id=000400"
+second "qilproto://qilproto_local/clipbo.stmp?type=b&id=000400"
+wait_log "clipboard: "
+xclip -selection clipboard -t text/rtf -o >"$work/copied.rtf"
+"$qilcd" get --archive "$disc" --clipboard "$work/expected.rtf" \
+  "qilproto://qilproto_local/clipbo.stmp?type=b&id=000400" >/dev/null
+pictures=$(grep -o '\\pict' "$work/copied.rtf" | wc -l)
+check "the copy holds the problem's pictures ($pictures)" test "$pictures" -ge 2
+check "the copy is the document the engine made" cmp -s "$work/copied.rtf" "$work/expected.rtf"
+check "the copy is offered as application/rtf too" \
+  sh -c "xclip -selection clipboard -t TARGETS -o | grep -qx application/rtf"
+
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+pid=""
+check "SIGTERM ends the program in order (status $status)" test "$status" -eq 0
+check "the font folder is gone" test ! -e "$TMP/\$QILCD\$"
+check "shutdown was logged" grep -q "main loop ended" "$work/orvella.log"
+
+# -- Declining the readme.
+start
+window=$(readme_window)
+xdotool mousemove --window "$window" 549 286 click 1   # Decline
+status=0
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+wait "$pid" || status=$?
+pid=""
+check "declining ends the program (status $status)" test "$status" -eq 0
+check "no window is left" sh -c "! xdotool search --onlyvisible --name '$title' >/dev/null 2>&1"
+check "the font folder is gone after declining" test ! -e "$TMP/\$QILCD\$"
+
+# -- No display.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY "$orvella" --archive "$disc" >"$work/nodisplay.log" 2>&1 || status=$?
+check "without a display the exit status is 2 (is $status)" test "$status" -eq 2
+check "without a display the message points to qilcd" grep -q "qilcd" "$work/nodisplay.log"
+
+if [ "$failures" -ne 0 ]; then
+  echo "--- program log"; cat "$work/orvella.log"
+  exit 1
+fi
