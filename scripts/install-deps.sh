@@ -11,6 +11,8 @@ packages=(
   libglib2.0-dev media-types
   libcairo2-dev libpango1.0-dev fonts-dejavu-core
   python3-fonttools
+  libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libfontconfig-dev
+  xvfb xauth xclip xdotool dbus
   librsvg2-bin desktop-file-utils appstream file
 )
 
