@@ -7,6 +7,7 @@
 #    (a list, then a problem, then a copy of the problem);
 #  - the copy is read back from the X clipboard as RTF with the problem's
 #    pictures in it;
+#  - F1 shows the about window at its picture's size, a click hides it;
 #  - SIGTERM ends the program, and the font folder is gone;
 #  - declining the readme ends the program with no window left;
 #  - without a display the program says so and points to qilcd.
@@ -79,6 +80,17 @@ check "the copy holds the problem's pictures ($pictures)" test "$pictures" -ge 2
 check "the copy is the document the engine made" cmp -s "$work/copied.rtf" "$work/expected.rtf"
 check "the copy is offered as application/rtf too" \
   sh -c "xclip -selection clipboard -t TARGETS -o | grep -qx application/rtf"
+
+visible() { xdotool search --onlyvisible --name "$title" 2>/dev/null | wc -l; }
+xdotool key F1
+sleep 0.5
+check "F1 shows the about window" test "$(visible)" -eq 2
+about=$(xdotool search --onlyvisible --name "$title" | while read -r w; do
+  xdotool getwindowgeometry "$w" | grep -q "Geometry: 498x314" && echo "$w"; done | head -1)
+check "the about window has the picture's size" test -n "$about"
+if [ -n "$about" ]; then xdotool mousemove --window "$about" 100 100 click 1; fi
+sleep 0.5
+check "a click hides the about window" test "$(visible)" -eq 1
 
 kill -TERM "$pid"
 status=0

@@ -2,10 +2,9 @@
 
 namespace qil::gtk {
 
-AboutWindow::AboutWindow(const std::string& title) {
+AboutWindow::AboutWindow() {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   g_object_ref_sink(window_);
-  gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
   gtk_window_set_decorated(GTK_WINDOW(window_), FALSE);
   gtk_window_set_keep_above(GTK_WINDOW(window_), TRUE);
   gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
@@ -30,6 +29,10 @@ AboutWindow::AboutWindow(const std::string& title) {
 AboutWindow::~AboutWindow() {
   gtk_widget_destroy(window_);
   g_object_unref(window_);
+}
+
+void AboutWindow::SetTitle(const std::string& title) {
+  gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
 }
 
 void AboutWindow::SetPicture(const std::string& jpeg) {

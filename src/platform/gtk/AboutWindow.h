@@ -15,11 +15,12 @@ class AboutWindow {
   static constexpr int kDesignedWidth = 498;
   static constexpr int kDesignedHeight = 314;
 
-  explicit AboutWindow(const std::string& title);
+  AboutWindow();
   ~AboutWindow();
   AboutWindow(const AboutWindow&) = delete;
   AboutWindow& operator=(const AboutWindow&) = delete;
 
+  void SetTitle(const std::string& title);
   // The picture, as JPEG bytes.
   void SetPicture(const std::string& jpeg);
   void Show();

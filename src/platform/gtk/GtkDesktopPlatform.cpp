@@ -33,7 +33,7 @@ GtkDesktopPlatform::GtkDesktopPlatform() {
   scheme_ = std::make_unique<SchemeHandler>(context_);
   SetSchemeHooks({[this](const std::string& scheme) { scheme_->Register(scheme); },
                   [this](const std::string&) { scheme_->Unregister(); }});
-  about_ = std::make_unique<AboutWindow>(title_);
+  about_ = std::make_unique<AboutWindow>();
   tray_ = std::make_unique<Tray>([this] { about_->Show(); }, [this] { Quit(); });
 }
 
@@ -211,6 +211,7 @@ GtkWindow* GtkDesktopPlatform::DialogParent() const {
 void GtkDesktopPlatform::SetTitle(const std::string& title) {
   title_ = title;
   tray_->SetTitle(title);
+  about_->SetTitle(title);
   g_set_application_name("Orvella");
 }
 
