@@ -25,6 +25,7 @@ constexpr int kUsageError = 2;
 
 int main(int argc, char** argv) {
   qil::gtk::MarkProgramStart();
+  g_log_writer_default_set_use_stderr(TRUE);
 
   gchar* archive = nullptr;
   gchar** addresses = nullptr;

@@ -226,16 +226,20 @@ void GtkDesktopPlatform::RemoveFontFolder(const std::string&) { fonts_.RemoveFol
 bool GtkDesktopPlatform::ShowReadme(const std::string& address) {
   if (quitting_) return false;
   readme_ = std::make_unique<ReadmeWindow>(context_, title_);
-  const bool accepted = readme_->Run(address);
-  readme_.reset();
-  return accepted && !quitting_;
+  const bool accepted = readme_->Run(address) && !quitting_;
+  // Once accepted, the hidden readme lives on until the main window's view
+  // has taken over its renderer.
+  if (!accepted) readme_.reset();
+  return accepted;
 }
 
 void GtkDesktopPlatform::ActivateTray() { tray_->Activate(); }
 
 void GtkDesktopPlatform::ShowMainWindow(const std::string& address) {
   main_ = std::make_unique<MainWindow>(
-      application_, context_, title_, [this] { Quit(); }, [this] { about_->Show(); });
+      application_, context_, readme_ ? readme_->View() : nullptr, title_, [this] { Quit(); },
+      [this] { about_->Show(); });
+  readme_.reset();
   main_->Open(pending_address_.empty() ? address : pending_address_);
   pending_address_.clear();
 }

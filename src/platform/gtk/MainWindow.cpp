@@ -32,7 +32,7 @@ const Shortcut kShortcuts[] = {
 }  // namespace
 
 MainWindow::MainWindow(GtkApplication* application, WebKitWebContext* context,
-                       const std::string& title, std::function<void()> on_close,
+                       WebKitWebView* related, const std::string& title, std::function<void()> on_close,
                        std::function<void()> on_about)
     : title_(title), on_close_(std::move(on_close)), on_about_(std::move(on_about)) {
   state_ = WindowState::Load();
@@ -51,7 +51,7 @@ MainWindow::MainWindow(GtkApplication* application, WebKitWebContext* context,
   gtk_container_add(GTK_CONTAINER(find_bar_), find_entry_);
   gtk_box_pack_start(GTK_BOX(box), find_bar_, FALSE, FALSE, 0);
 
-  view_ = NewWebView(context);
+  view_ = NewWebView(context, related);
   webkit_web_view_set_zoom_level(WEBKIT_WEB_VIEW(view_), state_.zoom);
   gtk_box_pack_start(GTK_BOX(box), view_, TRUE, TRUE, 0);
   gtk_container_add(GTK_CONTAINER(window_), box);

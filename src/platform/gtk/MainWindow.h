@@ -30,8 +30,10 @@ class MainWindow {
  public:
   static constexpr const char* kCloseQuestion = "Are you sure you want to quit the application ?";
 
-  MainWindow(GtkApplication* application, WebKitWebContext* context, const std::string& title,
-             std::function<void()> on_close, std::function<void()> on_about);
+  // related (may be nullptr): a view whose renderer the window's view shares.
+  MainWindow(GtkApplication* application, WebKitWebContext* context, WebKitWebView* related,
+             const std::string& title, std::function<void()> on_close,
+             std::function<void()> on_about);
   ~MainWindow();
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;

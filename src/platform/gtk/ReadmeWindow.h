@@ -29,6 +29,8 @@ class ReadmeWindow {
   // Ends Run with the answer "declined" (nothing happens when not running).
   void Decline();
 
+  WebKitWebView* View() const { return WEBKIT_WEB_VIEW(view_); }
+
  private:
   static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
                                  WebKitPolicyDecisionType type, gpointer self);

@@ -20,12 +20,14 @@ WebKitWebContext* NewWebContext() {
   WebKitWebsiteDataManager* data = webkit_website_data_manager_new_ephemeral();
   WebKitWebContext* context = webkit_web_context_new_with_website_data_manager(data);
   g_object_unref(data);
-  webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+  // The frames of one page share the style sheet and the fonts: keep them in memory.
+  webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_BROWSER);
   return context;
 }
 
-GtkWidget* NewWebView(WebKitWebContext* context) {
-  GtkWidget* view = webkit_web_view_new_with_context(context);
+GtkWidget* NewWebView(WebKitWebContext* context, WebKitWebView* related) {
+  GtkWidget* view = related ? webkit_web_view_new_with_related_view(related)
+                            : webkit_web_view_new_with_context(context);
   WebKitSettings* settings = webkit_web_view_get_settings(WEBKIT_WEB_VIEW(view));
   webkit_settings_set_enable_developer_extras(settings, FALSE);
   webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);

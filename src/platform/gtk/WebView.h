@@ -17,7 +17,9 @@ namespace qil::gtk {
 // A new web context for the program: nothing is kept on disk.
 WebKitWebContext* NewWebContext();
 
-GtkWidget* NewWebView(WebKitWebContext* context);
+// related (may be nullptr): a view whose renderer process the new view
+// shares, so that it need not wait for one of its own to start.
+GtkWidget* NewWebView(WebKitWebContext* context, WebKitWebView* related = nullptr);
 
 std::string NavigationAddress(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
 
