@@ -8,6 +8,8 @@
 #  - the copy is read back from the X clipboard as RTF with the problem's
 #    pictures in it;
 #  - F1 shows the about window at its picture's size, a click hides it;
+#  - a marker in a frame's navigation asks to quit: Cancel keeps the
+#    window, Yes ends the program;
 #  - SIGTERM ends the program, and the font folder is gone;
 #  - declining the readme ends the program with no window left;
 #  - without a display the program says so and points to qilcd.
@@ -92,13 +94,46 @@ if [ -n "$about" ]; then xdotool mousemove --window "$about" 100 100 click 1; fi
 sleep 0.5
 check "a click hides the about window" test "$(visible)" -eq 1
 
+# answer_question KEY: presses KEY in the close question (Escape: Cancel, Return: Yes).
+answer_question() {
+  local dialog=""
+  for _ in $(seq 100); do
+    [ "$(visible)" -eq 2 ] && break
+    sleep 0.1
+  done
+  dialog=$(xdotool search --onlyvisible --name "$title" | while read -r w; do
+    xdotool getwindowgeometry "$w" | grep -qv "Geometry: 8[0-9][0-9]x" && echo "$w"; done | tail -1)
+  check "the close question is asked" test "$(visible)" -eq 2
+  xdotool mousemove --window "$dialog" 20 20 key "$1"
+  sleep 0.5
+}
+# A marker in a frame's navigation asks to quit; Cancel keeps the window.
+second "qilproto://qilproto_local/index.html?show=welcome.html%23CLOSE_BROWSER%23"
+answer_question Escape
+check "the frame's own navigation carried the marker" \
+  grep -q "close marker in qilproto://qilproto_local/welcome.html#CLOSE_BROWSER#" "$work/orvella.log"
+check "Cancel keeps the window open" test "$(visible)" -eq 1
+kill -0 "$pid"
+second "qilproto://qilproto_local/index.html?show=main.stmp%23CLOSE_BROWSER%23"
+answer_question Return
+status=0
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+wait "$pid" || status=$?
+pid=""
+check "Yes ends the program in order (status $status)" test "$status" -eq 0
+check "the font folder is gone" test ! -e "$TMP/\$QILCD\$"
+check "shutdown was logged" grep -q "main loop ended" "$work/orvella.log"
+
+# -- SIGTERM is an orderly shutdown too.
+start
+xdotool mousemove --window "$(readme_window)" 640 286 click 1
+wait_log "main window loaded qilproto://qilproto_local/index.html"
 kill -TERM "$pid"
 status=0
 wait "$pid" || status=$?
 pid=""
 check "SIGTERM ends the program in order (status $status)" test "$status" -eq 0
-check "the font folder is gone" test ! -e "$TMP/\$QILCD\$"
-check "shutdown was logged" grep -q "main loop ended" "$work/orvella.log"
+check "the font folder is gone after SIGTERM" test ! -e "$TMP/\$QILCD\$"
 
 # -- Declining the readme.
 start

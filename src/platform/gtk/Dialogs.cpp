@@ -17,6 +17,9 @@ int RunMessage(GtkWindow* parent, GtkMessageType type, const std::string& title,
     gtk_dialog_add_button(GTK_DIALOG(dialog), label, response);
   }
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), default_response);
+  // Enter answers with the default button, Escape with Cancel.
+  GtkWidget* default_button = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), default_response);
+  if (default_button) gtk_widget_grab_focus(default_button);
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
   return response;

@@ -189,6 +189,7 @@ gboolean MainWindow::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
   const std::string address = NavigationAddress(decision, type);
   if (address.empty()) return FALSE;
   if (HasCloseMarker(address) && !self->close_source_) {
+    LogEvent("close marker in %s", address.c_str());
     // Asked once the navigation has gone ahead.
     self->close_source_ = g_idle_add(
         +[](gpointer data) -> gboolean {
