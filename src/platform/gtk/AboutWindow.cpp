@@ -1,16 +1,11 @@
 #include "platform/gtk/AboutWindow.h"
 
+#include "platform/gtk/WebView.h"
+
 namespace qil::gtk {
 
 AboutWindow::AboutWindow() {
-  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  g_object_ref_sink(window_);
-  gtk_window_set_decorated(GTK_WINDOW(window_), FALSE);
-  gtk_window_set_keep_above(GTK_WINDOW(window_), TRUE);
-  gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
-  gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER_ALWAYS);
-  gtk_window_set_type_hint(GTK_WINDOW(window_), GDK_WINDOW_TYPE_HINT_SPLASHSCREEN);
-  gtk_window_set_role(GTK_WINDOW(window_), "about");
+  window_ = NewBorderlessWindow("about", GDK_WINDOW_TYPE_HINT_SPLASHSCREEN);
 
   GtkWidget* events = gtk_event_box_new();
   image_ = gtk_image_new();

@@ -7,16 +7,9 @@
 namespace qil::gtk {
 
 ReadmeWindow::ReadmeWindow(WebKitWebContext* context, const std::string& title) {
-  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  g_object_ref_sink(window_);
+  window_ = NewBorderlessWindow("readme", GDK_WINDOW_TYPE_HINT_DIALOG);
   gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
-  gtk_window_set_decorated(GTK_WINDOW(window_), FALSE);
-  gtk_window_set_keep_above(GTK_WINDOW(window_), TRUE);
   gtk_window_set_modal(GTK_WINDOW(window_), TRUE);
-  gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
-  gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER_ALWAYS);
-  gtk_window_set_type_hint(GTK_WINDOW(window_), GDK_WINDOW_TYPE_HINT_DIALOG);
-  gtk_window_set_role(GTK_WINDOW(window_), "readme");
 
   view_ = NewWebView(context);
   gtk_widget_set_size_request(view_, kWidth, kHeight);

@@ -16,6 +16,18 @@ GtkWidget* RefuseNewWindow(WebKitWebView*, WebKitNavigationAction*, gpointer) { 
 
 }  // namespace
 
+GtkWidget* NewBorderlessWindow(const char* role, GdkWindowTypeHint hint) {
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  g_object_ref_sink(window);
+  gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
+  gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);
+  gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+  gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ALWAYS);
+  gtk_window_set_type_hint(GTK_WINDOW(window), hint);
+  gtk_window_set_role(GTK_WINDOW(window), role);
+  return window;
+}
+
 WebKitWebContext* NewWebContext() {
   WebKitWebsiteDataManager* data = webkit_website_data_manager_new_ephemeral();
   WebKitWebContext* context = webkit_web_context_new_with_website_data_manager(data);

@@ -1,4 +1,4 @@
-// The web views of the program's windows.
+// The web views and the borderless windows of the program.
 //
 // NewWebView makes a view over the program's web context with the settings
 // of a viewer: scripts on, no developer tools, no context menu, no new
@@ -13,6 +13,10 @@
 #include <string>
 
 namespace qil::gtk {
+
+// A borderless window above all others, centred on the screen, of a fixed
+// size: the readme and about windows. The caller owns the reference.
+GtkWidget* NewBorderlessWindow(const char* role, GdkWindowTypeHint hint);
 
 // A new web context for the program: nothing is kept on disk.
 WebKitWebContext* NewWebContext();
