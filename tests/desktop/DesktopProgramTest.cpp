@@ -295,6 +295,16 @@ TEST_F(FontFolderPlaceTest, OurOwnLeftoverFolderIsReused) {
   EXPECT_EQ(Installed(), temp_.File("$QILCD$"));
 }
 
+TEST_F(DesktopProgramTest, TheDiscIsTheOneGivenElseTheCurrentFolderElseTheInstalledOne) {
+  const fs::path saved = fs::current_path();
+  fs::current_path(temp_.Path());
+  EXPECT_EQ(ChooseArchive("/discs/other.dat", "/usr/share/orvella/math.dat"), "/discs/other.dat");
+  EXPECT_EQ(ChooseArchive("", "/usr/share/orvella/math.dat"), "math.dat");
+  fs::remove(disc_);
+  EXPECT_EQ(ChooseArchive("", "/usr/share/orvella/math.dat"), "/usr/share/orvella/math.dat");
+  fs::current_path(saved);
+}
+
 TEST(WebEngineVersion, NeedsTwoThirtySixOrNewer) {
   for (const char* good : {"2.36.0", "2.50.6", "2.100", "3.0.1"}) {
     EXPECT_TRUE(IsSuitableWebEngine(good)) << good;

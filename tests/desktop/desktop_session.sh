@@ -10,7 +10,7 @@
 #  - F1 shows the about window at its picture's size, a click hides it;
 #  - a marker in a frame's navigation asks to quit: Cancel keeps the
 #    window, Yes ends the program;
-#  - SIGTERM ends the program, and the font folder is gone;
+#  - SIGTERM ends the program, the font folder is gone and the zoom is kept;
 #  - declining the readme ends the program with no window left;
 #  - without a display the program says so and points to qilcd.
 #
@@ -128,12 +128,15 @@ check "shutdown was logged" grep -q "main loop ended" "$work/orvella.log"
 start
 xdotool mousemove --window "$(readme_window)" 640 286 click 1
 wait_log "main window loaded qilproto://qilproto_local/index.html"
+xdotool mousemove 400 300 key ctrl+plus ctrl+plus
+sleep 0.3
 kill -TERM "$pid"
 status=0
 wait "$pid" || status=$?
 pid=""
 check "SIGTERM ends the program in order (status $status)" test "$status" -eq 0
 check "the font folder is gone after SIGTERM" test ! -e "$TMP/\$QILCD\$"
+check "the zoom is remembered" grep -q "^zoom=1.21" "$XDG_STATE_HOME/orvella/window.ini"
 
 # -- Declining the readme.
 start
