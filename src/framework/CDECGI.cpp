@@ -1,6 +1,7 @@
 #include "framework/CDECGI.h"
 
 #include "archive/CDArch.h"
+#include "base/Escape.h"
 #include "base/Exceptions.h"
 #include "base/Text.h"
 #include "protocol/FileNames.h"
@@ -30,8 +31,11 @@ std::string MessageOf(const std::exception_ptr& error) {
   }
 }
 
+// The address and the message (which may repeat the address's items) are
+// text inside <pre>: escaped, they show as written and open no markup.
 std::string ExecutionErrorPage(const std::string& url, const std::string& message) {
-  return "<pre>Error executing template script: \"" + url + "\"\r\n" + message + "</pre>";
+  return "<pre>Error executing template script: \"" + EscapeHtmlText(url) + "\"\r\n" +
+         EscapeHtmlText(message) + "</pre>";
 }
 
 }  // namespace
@@ -98,7 +102,7 @@ void TSimpleCGIManager::WriteToModule(TSimpleCGIModule& module, std::string_view
 
 void TSimpleCGIManager::Redirect(TSimpleCGIModule& module, std::string_view url) {
   WriteToModule(module, "<html><head>\r\n<meta http-equiv=\"Refresh\" content=\"0;url=" +
-                            std::string(url) + "\">\r\n</head><body></body></html>\r\n");
+                            EscapeHtmlAttribute(url) + "\">\r\n</head><body></body></html>\r\n");
 }
 
 bool TSimpleCGIManager::IsTemplate(std::string_view url) const {
@@ -131,7 +135,8 @@ void TSimpleCGIManager::RunModule(const std::string& url, TSectionedTemplate& pa
   int index = 0;
   if (!modules_.Find(page.Name(), index)) {
     contentType = "text/html";
-    WriteString(stream, "<pre>Template script not found for template: \"" + url + "\"\r\n</pre>");
+    WriteString(stream, "<pre>Template script not found for template: \"" + EscapeHtmlText(url) +
+                            "\"\r\n</pre>");
     return;
   }
   const auto& module_class = static_cast<const TModuleClass&>(*modules_.Object(index));

@@ -6,8 +6,10 @@
 // name, creates one module object for this request, hands it the template,
 // the URL's items, the default session and the response stream, and runs its
 // Execute. Errors become an HTML error page inside the response; no exception
-// leaves ServeRequest. The module, the template and every per-request object
-// are released when the request ends, also after an error.
+// leaves ServeRequest. The error page repeats the address and the error's
+// message as HTML text escaped by base/Escape.h, so neither puts markup on
+// it. The module, the template and every per-request object are released
+// when the request ends, also after an error.
 //
 // Registries (all names ignore letter case; the first registration wins):
 //  - module classes: a factory per template name;
@@ -40,7 +42,8 @@ class TSimpleCGIModule {
   TSimpleCGIModule(const TSimpleCGIModule&) = delete;
   TSimpleCGIModule& operator=(const TSimpleCGIModule&) = delete;
 
-  // Writes a page that sends the browser to url at once.
+  // Writes a page that sends the browser to url at once (url is escaped as an
+  // attribute value; where it leads is the module's choice).
   virtual void Redirect(std::string_view url);
   // Sets ContentType to "text/html" and appends text to OutStream.
   virtual void WriteString(std::string_view text);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/Convert.h"
+#include "base/Escape.h"
 #include "base/Exceptions.h"
 #include "mathdb/MathDB.h"
 #include "mathdb/NumberImages.h"
@@ -116,8 +117,11 @@ void TCGI_wsedit::WriteGenerationFrame() {
     if (i > 1) query += '&';
     query += Params[i];
   }
+  // The items are the request's, decoded: the frame's address gets them
+  // percent-encoded, with only the "&" and "=" that join them left as they
+  // are, so the frame's request reads back the same items.
   TSection& frame = Template->SectionByName("framepage");
-  frame.SetVar("editparams", TVariant(query));
+  frame.SetVar("editparams", TVariant(EncodeUrlInAttribute(query, "&=")));
   frame.WriteToStream(*OutStream);
 }
 

@@ -43,7 +43,9 @@ class TCGI_wsedit : public TSimpleCGIModule {
   void Execute() override;
 
  private:
-  // Writes the frame page whose "editparams" repeat the request as "gensheet".
+  // Writes the frame page whose "editparams" repeat the request as "gensheet":
+  // the query of the frame's link, percent-encoded except for the "&" and "="
+  // between the items.
   void WriteGenerationFrame();
 };
 

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "base/Convert.h"
+#include "base/Escape.h"
 #include "base/Exceptions.h"
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
@@ -77,6 +78,11 @@ void TCGI_mathlist::WriteList(TMathDBManager& db, const std::string& endpoint,
   const int64_t first = (page - 1) * kPageSize + 1;
   const int64_t last = std::min(first + kPageSize - 1, total);
   if (page >= 1 && first <= last) {
+    // The endpoint is the request's "main" + "sub" as written (only its first
+    // three characters select the rows). The templates put it into HTML text,
+    // an attribute and a link's path, so it is percent-encoded: safe in all
+    // three, and a real endpoint code (letters and digits) stays as it is.
+    const std::string endpcode = EncodeUrlInAttribute(endpoint);
     const int64_t start = PositionOf(db.FindNthProblem(endpoint, static_cast<int32_t>(first)));
     const int64_t end = std::min(start + (last - first), kInt32Max - 1);
     for (int64_t position = start; position <= end; ++position) {
@@ -84,7 +90,7 @@ void TCGI_mathlist::WriteList(TMathDBManager& db, const std::string& endpoint,
       TStringList lines;
       db.GetPageText(id, lines, pkProblem, kGraphicsScript);
       body.SetVar("aname", "p" + id);
-      body.SetVar("endpcode", endpoint);
+      body.SetVar("endpcode", endpcode);
       body.SetVar("num", NumberImagesProblem(static_cast<int32_t>(position + 1)));
       body.SetVar("id", id);
       body.SetVar("level", db.GetLevel(id));
@@ -146,7 +152,9 @@ void TCGI_getmath::Execute() {
 
   TSection& body = Template->SectionByName("body");
   body.SetVar("num", NumberImagesProblem(position + 1));
-  body.SetVar("id", id);
+  // The id as the request wrote it (blanks and a sign may come with the
+  // digits) goes into the page's links.
+  body.SetVar("id", EncodeUrlInAttribute(id));
   body.SetVar("level", db.GetLevel(id));
   body.SetVar("endpcode", db.GetCode(id).substr(0, 3));
   body.SetVar("backlink",

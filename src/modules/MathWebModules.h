@@ -23,6 +23,14 @@
 // arithmetic is done in 64 bits, so no request value can overflow it, and a
 // list page never writes more than kPageSize rows.
 //
+// Request values that a page repeats are escaped for where the disc's
+// templates put them (base/Escape.h): the list's "endpcode" (main + sub) lands
+// in HTML text, an attribute and a link's path and is percent-encoded, which
+// is safe in all three; the problem page's "id" lands in links and is
+// percent-encoded. Every other slot is filled from the database or with
+// numbers. Error messages that repeat request values are escaped by the
+// manager's error page.
+//
 // Not thread-safe by themselves: the manager runs one request at a time.
 #pragma once
 
