@@ -13,6 +13,7 @@ packages=(
   python3-fonttools
   libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libfontconfig-dev
   xvfb xauth xclip xdotool dbus
+  clang
   librsvg2-bin desktop-file-utils appstream file
 )
 
