@@ -290,7 +290,9 @@ TEST_F(DiscWalk, EveryTopicListsItsProblemsPageByPage) {
     EXPECT_EQ(levels.find("Level 4"), std::string::npos);
     long long previous = topic.first - 2;
     for (int level = 1; level <= 3; ++level) {
-      const auto [first, size] = LevelGroup(topic, level);
+      const auto group = LevelGroup(topic, level);
+      const auto first = group.first;
+      const auto size = group.second;
       EXPECT_GT(first, previous) << "level " << level;
       EXPECT_LE(first, topic.last - 1) << "level " << level;
       previous = first;
