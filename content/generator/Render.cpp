@@ -10,7 +10,12 @@
 #include <numbers>
 #include <stdexcept>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__has_feature)  // clang says it so
+#if __has_feature(address_sanitizer)
+#define QIL_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(QIL_ADDRESS_SANITIZER)  // GCC, clang
 // Fontconfig loses a few hundred bytes, once per process, while it parses its own
 // configuration files (the stack of that allocation holds fontconfig frames only).
 // The leak checker of sanitizer builds is told to pass over allocations made inside
