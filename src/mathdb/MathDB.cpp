@@ -71,7 +71,9 @@ bool TMathDBManager::FitsDataRegion(int64_t offset, int64_t size) const {
       size > static_cast<int64_t>(UINT32_MAX)) {
     return false;
   }
-  return static_cast<uint64_t>(offset) + static_cast<uint64_t>(size) <= data_region_size_;
+  // The archive reads whole 8-byte blocks: the block's last one must be there too.
+  return static_cast<uint64_t>(offset) + archive::RoundUp8(static_cast<uint64_t>(size)) <=
+         data_region_size_;
 }
 
 void TMathDBManager::ReadHeader(TMemoryStream& stream) {
@@ -95,16 +97,25 @@ void TMathDBManager::ReadIndex(TMemoryStream& stream) {
                            " records lies outside the data region.");
   }
   index_.assign(static_cast<size_t>(count), TMathIndexRecord{});
-  if (count == 0) return;
-  const auto size = static_cast<uint32_t>(count * kMathIndexRecordSize);
-  archive_->ReadBlock(static_cast<uint32_t>(header_.IndexOffset), size, std::string(), stream);
-  if (stream.Size() < size) throw EMathDBException("Damaged Math DB: the index could not be read.");
-  const char* p = stream.Data();
-  for (TMathIndexRecord& record : index_) {
-    std::memcpy(record.Code, p, 4);
-    record.BlockOffset = LoadU32LE(p + 4);
-    record.BlockSize = LoadU32LE(p + 8);
-    p += kMathIndexRecordSize;
+  // Read in pieces of whole records, so that the index is never held twice
+  // in full (its bytes and its records) while it loads; the peak memory of
+  // start-up then grows with the disc by the records alone. A piece is a
+  // multiple of 8 bytes, so every piece starts where the cipher's blocks do.
+  constexpr int64_t kPieceRecords = 8192;
+  static_assert(kPieceRecords * kMathIndexRecordSize % 8 == 0);
+  for (int64_t first = 0; first < count; first += kPieceRecords) {
+    const int64_t records = std::min(kPieceRecords, count - first);
+    const auto size = static_cast<uint32_t>(records * kMathIndexRecordSize);
+    const auto offset = static_cast<uint32_t>(header_.IndexOffset + first * kMathIndexRecordSize);
+    archive_->ReadBlock(offset, size, std::string(), stream);
+    if (stream.Size() < size) throw EMathDBException("Damaged Math DB: the index could not be read.");
+    const char* p = stream.Data();
+    for (int64_t i = first; i < first + records; ++i, p += kMathIndexRecordSize) {
+      TMathIndexRecord& record = index_[static_cast<size_t>(i)];
+      std::memcpy(record.Code, p, 4);
+      record.BlockOffset = LoadU32LE(p + 4);
+      record.BlockSize = LoadU32LE(p + 8);
+    }
   }
 }
 
@@ -159,10 +170,14 @@ void TMathDBManager::ApplyEndpointMapping(const TStringList& mapping) {
     if (found != replacements.end()) std::memcpy(record.Code, found->second.data(), 4);
   }
 
+  // The counts are kept as numbers too: an endpoint line with "=" among its
+  // first three characters gives a counts line whose value does not read back.
   counts_.Clear();
+  std::vector<int64_t> counted;
   for (int i = 0; i < endpoints_.Count(); ++i) {
     const std::string endpoint = endpoints_[i].substr(0, 3);
-    counts_.Add(endpoint + "=" + IntToStr(CountPrefix(endpoint)));
+    counted.push_back(CountPrefix(endpoint));
+    counts_.Add(endpoint + "=" + IntToStr(counted.back()));
   }
 
   // Copy each endpoint's run of records to the next free place. The source
@@ -174,13 +189,13 @@ void TMathDBManager::ApplyEndpointMapping(const TStringList& mapping) {
     const std::string endpoint = endpoints_[i].substr(0, 3);
     int64_t base = 0;
     for (int line = 0; line < counts_.Count(); ++line) {
-      const int64_t n = StrToInt(counts_.ValueFromIndex(line));
+      const int64_t n = counted[static_cast<size_t>(line)];
       if (counts_[line].compare(0, 3, endpoint) != 0) {
         base += n;
         continue;
       }
       const int64_t copy = std::max<int64_t>(0, std::min({n, total - write, total - base}));
-      std::copy_n(index_.begin() + base, copy, regrouped.begin() + write);
+      if (copy > 0) std::copy_n(index_.begin() + base, copy, regrouped.begin() + write);
       write += n;
       break;
     }

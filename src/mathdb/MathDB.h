@@ -183,7 +183,8 @@ class TMathDBManager : public TObject {
   std::vector<TMathIndexRecord>& MutableIndex() { return index_; }
 
  private:
-  // Rejects a block [offset, offset + size) that does not fit the data region.
+  // Rejects a block [offset, offset + size) that does not fit the data region,
+  // counting size rounded up to whole 8-byte blocks, as the archive reads it.
   bool FitsDataRegion(int64_t offset, int64_t size) const;
   void ReadHeader(TMemoryStream& stream);
   void ReadIndex(TMemoryStream& stream);

@@ -6,12 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "common/TestFiles.h"
 
@@ -94,6 +96,32 @@ int WaitForExit(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Waits for the child of run, killing it once limit (when positive) has
+// passed, and records how it ended.
+void WaitForRun(pid_t pid, std::chrono::milliseconds limit, QilcdRun& run) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  auto pause = std::chrono::microseconds(200);
+  int status = 0;
+  for (;;) {
+    const pid_t done = waitpid(pid, &status, limit.count() > 0 ? WNOHANG : 0);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) return;
+    if (done == 0 && std::chrono::steady_clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      run.timed_out = true;
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      break;
+    }
+    if (done == 0) {
+      std::this_thread::sleep_for(pause);
+      pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(5));
+    }
+  }
+  if (WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+}
+
 // Reads "STATUS MIME SIZE" into answer and size; false when line is not that.
 bool ParseHeader(const std::string& line, SessionAnswer& answer, size_t& size) {
   std::istringstream fields(line);
@@ -114,7 +142,8 @@ std::string QilcdPath() {
 }
 
 QilcdRun RunQilcd(const std::vector<std::string>& args, const std::string& input,
-                  const fs::path& dir, const std::vector<std::string>& environment) {
+                  const fs::path& dir, const std::vector<std::string>& environment,
+                  std::chrono::milliseconds limit) {
   QilcdRun run;
   // The streams go through files of a private folder: nothing fills up while
   // qilcd runs, and the working folder gets no extra files.
@@ -131,7 +160,7 @@ QilcdRun RunQilcd(const std::vector<std::string>& args, const std::string& input
     run.err = error + "\n";
     return run;
   }
-  run.exit_code = WaitForExit(pid);
+  WaitForRun(pid, limit, run);
   run.out = ReadBytes(out);
   run.err = ReadBytes(err);
   return run;

@@ -15,6 +15,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -27,18 +28,22 @@ namespace qil::test {
 std::string QilcdPath();
 
 struct QilcdRun {
-  int exit_code = -1;  // -1 when qilcd did not start or did not exit normally
+  int exit_code = -1;      // -1 when qilcd did not start or did not exit normally
+  int signal = 0;          // the signal that ended qilcd; 0 when it exited
+  bool timed_out = false;  // killed because it outlived the time limit
   std::string out;
   std::string err;
 };
 
 // Runs qilcd with args and input as its standard input, in the folder dir
 // (the test's own when empty), with environment ("NAME=VALUE" entries) added
-// to the test's, replacing variables of the same names. Waits for it to end.
-// When qilcd cannot be started, exit_code is -1 and err says why.
+// to the test's, replacing variables of the same names. Waits for it to end;
+// with a positive limit, at most that long: then it kills qilcd (SIGKILL) and
+// sets timed_out. When qilcd cannot be started, exit_code is -1 and err says why.
 QilcdRun RunQilcd(const std::vector<std::string>& args, const std::string& input = "",
                   const std::filesystem::path& dir = {},
-                  const std::vector<std::string>& environment = {});
+                  const std::vector<std::string>& environment = {},
+                  std::chrono::milliseconds limit = {});
 
 struct SessionAnswer {
   std::string status;  // "200" or "404"

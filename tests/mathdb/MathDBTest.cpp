@@ -2,11 +2,13 @@
 // mapping, the level folding of the shipped edition and the page operations.
 #include <gtest/gtest.h>
 
+#include "archive/ArchiveFormat.h"
 #include "base/Exceptions.h"
 #include "base/MemoryStream.h"
 #include "mathdb/BankFixture.h"
 #include "mathdb/MathDB.h"
 #include "mathdb/ZorbikMathDB.h"
+#include "platform/headless/HeadlessPlatform.h"
 
 namespace qil {
 namespace {
@@ -109,6 +111,31 @@ TEST_F(MathDBTest, CountsOutsideTheDataRegionAreRejected) {
   EXPECT_NE(LoadError(region).find("counts list"), std::string::npos);
 }
 
+TEST_F(MathDBTest, BlocksReadPastTheRegionInWholeBlocksAreRejectedUnread) {
+  // The archive reads whole 8-byte blocks. A block of 12 bytes that ends with
+  // the region is read as 16, past the end of the file: refused before the
+  // read, which would fail and ask the user to put the disc back in.
+  struct CountingPlatform : HeadlessPlatform {
+    CountingPlatform() { SetCurrentPlatform(this); }
+    ~CountingPlatform() override { SetCurrentPlatform(nullptr); }
+  } platform;
+  std::string region = source_.BuildRegion();
+  const auto end = static_cast<uint32_t>(archive::RoundUp8(region.size()));
+  const uint32_t record = test::RegionWord(region, 8) + 5 * 12;
+  test::SetRegionWord(region, record + 4, end - 12);
+  test::SetRegionWord(region, record + 8, 12);
+  TMathDBManager db;
+  Load(db, region);
+  EXPECT_EQ(db.GetBundle(5), nullptr);
+  EXPECT_THROW(db.ReadBundle(5), EMathDBException);
+
+  region = source_.BuildRegion();
+  test::SetRegionWord(region, 8, end - 12);  // one index record, likewise
+  test::SetRegionWord(region, 12, 1);
+  EXPECT_NE(LoadError(region).find("index"), std::string::npos);
+  EXPECT_EQ(platform.RetryPrompts(), 0);
+}
+
 TEST_F(MathDBTest, ArchiveWithoutDataRegionIsRejected) {
   EXPECT_NE(LoadError(std::string()).find("too small"), std::string::npos);
 }
@@ -166,6 +193,44 @@ TEST_F(MathDBTest, EmptyIndex) {
   EXPECT_EQ(db.GetBundle(0), nullptr);
 }
 
+// An index longer than the pieces Load reads it in: every record lands whole
+// at its own position, also across the pieces' borders and in the short last piece.
+TEST_F(MathDBTest, LongIndexLoadsEveryRecordInPlace) {
+  constexpr uint32_t kRecords = 8192 * 2 + 5;
+  constexpr uint32_t kIndexAt = 32;
+  std::string region(kIndexAt + 12 * kRecords, '\0');
+  for (uint32_t i = 0; i < kRecords; ++i) {
+    const size_t at = kIndexAt + 12 * size_t{i};
+    region.replace(at, 4, i < 8192 ? "A011" : i < 16384 ? "B021" : "C124");
+    test::SetRegionWord(region, at + 4, 8 * i);
+    test::SetRegionWord(region, at + 8, i ^ 0x5A5A);
+  }
+  region.resize((region.size() + 7) / 8 * 8, '\0');  // blocks start at multiples of 8
+  const uint32_t counts_at = static_cast<uint32_t>(region.size());
+  const std::string counts = "A01=8192\r\nB02=8192\r\nC12=5\r\n";
+  region += counts;
+  region.resize((region.size() + 7) / 8 * 8, '\0');
+  test::SetRegionWord(region, 4, 3);
+  test::SetRegionWord(region, 8, kIndexAt);
+  test::SetRegionWord(region, 12, kRecords);
+  test::SetRegionWord(region, 16, counts_at);
+  test::SetRegionWord(region, 20, static_cast<uint32_t>(counts.size()));
+  TMathDBManager db;
+  Load(db, region);
+  ASSERT_EQ(db.RecordCount(), static_cast<int32_t>(kRecords));
+  uint32_t wrong = 0;
+  for (uint32_t i = 0; i < kRecords; ++i) {
+    const TMathIndexRecord& record = db.Index()[i];
+    const std::string code(record.Code, 4);
+    if (code != (i < 8192 ? "A011" : i < 16384 ? "B021" : "C124") || record.BlockOffset != 8 * i ||
+        record.BlockSize != (i ^ 0x5A5A)) {
+      ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0u);
+  EXPECT_EQ(db.CountPrefix("C12"), 5);
+}
+
 TEST_F(MathDBTest, MappingMovesCodesBetweenEndpoints) {
   source_.SetDbFile("endpoint-mapping.txt", "A011=B022\r\n");
   TMathDBManager db;
@@ -192,6 +257,18 @@ TEST_F(MathDBTest, DuplicateEndpointsNeverWritePastTheIndex) {
   Load(db, region);
   EXPECT_EQ(db.Counts().Count(), 5);
   EXPECT_EQ(Codes(db), "A011 A011 A011 A012 B021 B021 C123 C124 C124");
+}
+
+TEST_F(MathDBTest, MappingLoadsWithEndpointLinesThatAreNotCodes) {
+  // Lines the packer refuses ("=" among the first three characters) may
+  // still be on a disc: their counts lines do not read back as numbers.
+  const std::string region = source_.BuildRegion();
+  source_.SetEndpoints({"A01=Fractions", "B=Short", "=x", "B02=Equations", "C12=Triangles"});
+  source_.SetDbFile("endpoint-mapping.txt", "C124=C123\r\n");
+  TMathDBManager db;
+  Load(db, region);
+  EXPECT_EQ(db.Counts().Text(), "A01=4\r\nB=S=0\r\n=x=0\r\nB02=2\r\nC12=3\r\n");
+  EXPECT_EQ(Codes(db), "A011 A011 A011 A012 B021 B021 C123 C123 C123");
 }
 
 TEST_F(MathDBTest, EditionFoldsLevelFourIntoThree) {
