@@ -19,6 +19,7 @@
 // Not thread-safe.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -55,6 +56,12 @@ class TStringList {
   void Move(int from, int to);
   void Exchange(int a, int b);
   void Clear() { items_.clear(); }
+  // Makes room for count lines in all, so that adding up to that many moves
+  // no line; grows at least twofold, so that repeated calls stay linear.
+  void Reserve(int count) {
+    const size_t wanted = count > 0 ? static_cast<size_t>(count) : 0;
+    if (wanted > items_.capacity()) items_.reserve(std::max(wanted, 2 * items_.capacity()));
+  }
 
   // Index of the first line equal to text (under the case rule), or -1.
   int IndexOf(std::string_view text) const;

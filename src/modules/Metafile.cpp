@@ -1,6 +1,7 @@
 #include "modules/Metafile.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "base/MemoryStream.h"
@@ -21,6 +22,9 @@ constexpr uint16_t kDibRgbColors = 0;
 constexpr uint32_t kWindowRecordSize = 10;     // size, function, two words
 constexpr uint32_t kStretchDIBFixedSize = 28;  // size, function, raster op, 9 words
 constexpr uint32_t kEOFRecordSize = 6;
+static_assert(kMetafileTail.size() == kEOFRecordSize);
+static_assert(kPlaceableMetafileHeadSize ==
+              kPlaceableHeaderSize + kMetafileHeaderSize + 2 * kWindowRecordSize + kStretchDIBFixedSize + kDibHeaderSize);
 
 // Appends little-endian numbers to a byte string.
 class LittleEndianWriter {
@@ -50,7 +54,7 @@ int64_t RoundDivHalfEven(int64_t numerator, int64_t denominator) {
   return quotient;
 }
 
-void WritePlaceableMetafile(const TBitmap24& bitmap, TMemoryStream& out) {
+std::string PlaceableMetafileHead(const TBitmap24& bitmap) {
   const uint32_t pixel_bytes = static_cast<uint32_t>(bitmap.pixels.size());
   const uint32_t stretch_size = kStretchDIBFixedSize + kDibHeaderSize + pixel_bytes;
   const uint32_t total_size = kMetafileHeaderSize + 2 * kWindowRecordSize + stretch_size + kEOFRecordSize;
@@ -58,7 +62,7 @@ void WritePlaceableMetafile(const TBitmap24& bitmap, TMemoryStream& out) {
   const uint16_t height = static_cast<uint16_t>(bitmap.height);
 
   std::string bytes;
-  bytes.reserve(kPlaceableHeaderSize + total_size);
+  bytes.reserve(kPlaceableMetafileHeadSize);
   LittleEndianWriter w(bytes);
 
   // Placeable header: key, handle, bounding box, units per inch, reserved, checksum.
@@ -116,10 +120,22 @@ void WritePlaceableMetafile(const TBitmap24& bitmap, TMemoryStream& out) {
   w.U32(kPixelsPerMetre);
   w.U32(0);
   w.U32(0);
-  bytes.append(reinterpret_cast<const char*>(bitmap.pixels.data()), bitmap.pixels.size());
+  return bytes;
+}
 
-  w.RecordStart(kEOFRecordSize, kMetaEOF);
-  out.Write(bytes);
+void WritePlaceableMetafile(const TBitmap24& bitmap, TMemoryStream& out) {
+  // One piece after the other straight into the stream, grown once to its final size.
+  const std::string head = PlaceableMetafileHead(bitmap);
+  const size_t start = out.Position();
+  const size_t end = start + head.size() + bitmap.pixels.size() + kMetafileTail.size();
+  if (end > out.Size()) out.SetSize(end);
+  char* at = out.Data() + start;
+  std::memcpy(at, head.data(), head.size());
+  at += head.size();
+  if (!bitmap.pixels.empty()) std::memcpy(at, bitmap.pixels.data(), bitmap.pixels.size());
+  at += bitmap.pixels.size();
+  std::memcpy(at, kMetafileTail.data(), kMetafileTail.size());
+  out.SetPosition(end);
 }
 
 bool ReadPlaceableMetafile(std::string_view data, TMetafileSize& size) {

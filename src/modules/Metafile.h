@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "modules/Bitmap24.h"
@@ -40,8 +41,17 @@ inline constexpr uint32_t kRopSourceCopy = 0x00CC0020;
 // neighbour (317.5 gives 318, 952.5 gives 952). denominator must be positive.
 int64_t RoundDivHalfEven(int64_t numerator, int64_t denominator);
 
-// Appends at out's position a placeable metafile that draws bitmap at its size.
+// Writes at out's position (overwriting, then growing) a placeable metafile
+// that draws bitmap at its size, and moves the position past it.
 void WritePlaceableMetafile(const TBitmap24& bitmap, TMemoryStream& out);
+
+// The same metafile in three pieces, for writers that send it on without
+// assembling it: the head (both headers, the window records and the
+// stretch-DIB record up to its pixels), bitmap.pixels as they are, and the
+// end record.
+inline constexpr size_t kPlaceableMetafileHeadSize = 128;
+std::string PlaceableMetafileHead(const TBitmap24& bitmap);
+inline constexpr std::string_view kMetafileTail{"\x03\0\0\0\0\0", 6};
 
 // The size in pixels at 96 pixels per inch of a placeable metafile.
 struct TMetafileSize {

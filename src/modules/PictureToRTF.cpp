@@ -1,5 +1,9 @@
 #include "modules/PictureToRTF.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <exception>
 #include <optional>
 
@@ -35,11 +39,90 @@ std::string_view Remaining(const TMemoryStream& stream) {
   return stream.Position() < all.size() ? all.substr(stream.Position()) : std::string_view();
 }
 
+// Two hex digits per byte value, in the order the text shows them.
+constexpr std::array<char, 512> kHexPairs = [] {
+  constexpr char digits[] = "0123456789abcdef";
+  std::array<char, 512> pairs{};
+  for (size_t byte = 0; byte < 256; ++byte) {
+    pairs[2 * byte] = digits[byte >> 4];
+    pairs[2 * byte + 1] = digits[byte & 0x0F];
+  }
+  return pairs;
+}();
+
+// Cuts a run of bytes handed over in pieces into hex lines of n bytes each
+// (the last one shorter), as if the pieces were one block: a line may take
+// the end of one piece and the start of the next. Each line's text is
+// written straight into its string, sized once.
+class HexLineWriter {
+ public:
+  // Makes room in lines for the lines of total bytes and extra lines after them.
+  HexLineWriter(TStringList& lines, size_t n, size_t total, int extra) : lines_(lines), n_(n) {
+    lines.Reserve(lines.Count() + static_cast<int>((total + n - 1) / n) + extra);
+  }
+
+  void Add(std::string_view piece) {
+    if (piece.empty()) return;  // its data may be null, which memcpy must not see
+    const auto* bytes = reinterpret_cast<const uint8_t*>(piece.data());
+    size_t count = piece.size();
+    if (pending_count_ > 0) {
+      const size_t take = std::min(n_ - pending_count_, count);
+      std::memcpy(pending_ + pending_count_, bytes, take);
+      pending_count_ += take;
+      bytes += take;
+      count -= take;
+      if (pending_count_ < n_) return;
+      AddLine(pending_, n_);
+      pending_count_ = 0;
+    }
+    for (; count >= n_; bytes += n_, count -= n_) AddLine(bytes, n_);
+    std::memcpy(pending_, bytes, count);
+    pending_count_ = count;
+  }
+
+  // Adds the short last line, if any.
+  void Finish() {
+    if (pending_count_ > 0) AddLine(pending_, pending_count_);
+    pending_count_ = 0;
+  }
+
+ private:
+  void AddLine(const uint8_t* bytes, size_t count) {
+    std::string line(2 * count, '\0');
+    char* out = line.data();
+    for (size_t i = 0; i < count; ++i) std::memcpy(out + 2 * i, &kHexPairs[2 * size_t{bytes[i]}], 2);
+    lines_.Add(std::move(line));
+  }
+
+  TStringList& lines_;
+  const size_t n_;
+  uint8_t pending_[kMaxHexBytesPerLine];
+  size_t pending_count_ = 0;
+};
+
 // Appends the group of a metafile picture: data holds the whole placeable metafile.
 void AppendGroup(TMemoryStream& data, const TMetafileSize& size, TStringList& lines) {
   lines.Add(HeaderLine(size.width, size.height));
   data.SetPosition(kPlaceableHeaderSize);
-  HexLines(&data, &lines, kHexBytesPerLine);
+  const std::string_view bytes = Remaining(data);
+  HexLineWriter hex(lines, kHexBytesPerLine, bytes.size(), 1);
+  hex.Add(bytes);
+  hex.Finish();
+  lines.Add("}\r\n");
+}
+
+// Appends the group of a raster picture. Its metafile is never assembled:
+// the hex lines are made from the head, the bitmap's own rows and the end
+// record in turn, as WritePlaceableMetafile would lay them out.
+void AppendRasterGroup(const TBitmap24& bitmap, TStringList& lines) {
+  const std::string placeable = PlaceableMetafileHead(bitmap);
+  const std::string_view head = std::string_view(placeable).substr(kPlaceableHeaderSize);
+  lines.Add(HeaderLine(bitmap.width, bitmap.height));
+  HexLineWriter hex(lines, kHexBytesPerLine, head.size() + bitmap.pixels.size() + kMetafileTail.size(), 1);
+  hex.Add(head);
+  hex.Add(std::string_view(reinterpret_cast<const char*>(bitmap.pixels.data()), bitmap.pixels.size()));
+  hex.Add(kMetafileTail);
+  hex.Finish();
   lines.Add("}\r\n");
 }
 
@@ -76,25 +159,15 @@ void PictureToRTF(TMemoryStream& G, TStringList& lines, const std::string& file_
   } else {
     return;
   }
-  TMemoryStream metafile;
-  WritePlaceableMetafile(bitmap, metafile);
-  AppendGroup(metafile, TMetafileSize{bitmap.width, bitmap.height}, lines);
+  AppendRasterGroup(bitmap, lines);
 }
 
 void HexLines(const TMemoryStream* S, TStringList* lines, int n) {
   if (S == nullptr || lines == nullptr || n < 1 || n > kMaxHexBytesPerLine) return;
-  static constexpr char kDigits[] = "0123456789abcdef";
   const std::string_view bytes = Remaining(*S);
-  char line[2 * kMaxHexBytesPerLine];
-  for (size_t start = 0; start < bytes.size(); start += static_cast<size_t>(n)) {
-    const size_t count = std::min(bytes.size() - start, static_cast<size_t>(n));
-    for (size_t i = 0; i < count; ++i) {
-      const auto byte = static_cast<unsigned char>(bytes[start + i]);
-      line[2 * i] = kDigits[byte >> 4];
-      line[2 * i + 1] = kDigits[byte & 0x0F];
-    }
-    lines->Add(std::string(line, 2 * count));
-  }
+  HexLineWriter hex(*lines, static_cast<size_t>(n), bytes.size(), 0);
+  hex.Add(bytes);
+  hex.Finish();
 }
 
 }  // namespace qil

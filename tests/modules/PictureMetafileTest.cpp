@@ -106,6 +106,26 @@ TEST(PictureMetafile, WriterOutputReadsBackAsTheBitmapDrawnAtItsSize) {
   EXPECT_EQ(size.height, 7);
 }
 
+TEST(PictureMetafile, WriterOverwritesFromThePositionAndGrowsOnlyWhenItMust) {
+  const TBitmap24 bitmap = DecodeBMP(testfiles::EncodeBMP(2, 2, 24));
+  TMemoryStream alone;
+  WritePlaceableMetafile(bitmap, alone);
+  const std::string metafile = alone.Bytes();
+  ASSERT_EQ(metafile.size(), 22u + 18 + 10 + 10 + 28 + 40 + 2 * 8 + 6);
+  EXPECT_EQ(alone.Position(), metafile.size());
+
+  TMemoryStream inside(std::string(1000, 'z'));
+  inside.SetPosition(10);
+  WritePlaceableMetafile(bitmap, inside);
+  EXPECT_EQ(inside.Position(), 10 + metafile.size());
+  EXPECT_EQ(inside.Bytes(), std::string(10, 'z') + metafile + std::string(1000 - 10 - metafile.size(), 'z'));
+
+  TMemoryStream across(std::string(100, 'z'));
+  across.SetPosition(60);
+  WritePlaceableMetafile(bitmap, across);
+  EXPECT_EQ(across.Bytes(), std::string(60, 'z') + metafile);
+}
+
 TEST(PictureMetafile, ReaderTakesThePixelSizeFromTheBoxAndItsInch) {
   TMetafileSize size;
   ASSERT_TRUE(ReadPlaceableMetafile(testfiles::MakePlaceableMetafile(1440, 720, 1440, 18), size));

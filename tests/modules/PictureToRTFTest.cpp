@@ -8,6 +8,7 @@
 #include "modules/Bitmap24.h"
 #include "modules/Metafile.h"
 #include "modules/PictureToRTF.h"
+#include "modules/RasterDecoders.h"
 
 namespace qil {
 namespace {
@@ -66,6 +67,21 @@ TEST(PictureToRTF, JpegOf100By50GivesTheDocumentedHeaderAndItsMetafile) {
   EXPECT_EQ(hex.size(), 2u * (18 + 10 + 10 + 28 + 40 + 50 * 300 + 6));
   EXPECT_EQ(hex.substr(0, 12), "010009000003");
   EXPECT_EQ(lines.Count(), RasterGroupLines(100, 50));
+}
+
+// The hex of a raster picture is made from the metafile's pieces without
+// assembling it: it must be that of the metafile the writer assembles, for
+// rows with and without padding and for pieces that end inside a line, on
+// a line's end, or with the end record split over two lines.
+TEST(PictureToRTF, RasterHexIsThatOfTheWrittenMetafile) {
+  for (const auto& [width, height] : {std::pair{1, 1}, {1, 2}, {1, 3}, {13, 7}, {40, 2}, {7, 33}}) {
+    const std::string bmp = testfiles::EncodeBMP(width, height, 24);
+    TMemoryStream metafile;
+    WritePlaceableMetafile(DecodeBMP(bmp), metafile);
+    const TStringList lines = Convert(bmp, "M_image1.bmp");
+    EXPECT_EQ(GroupHex(lines), Hex(metafile.View().substr(kPlaceableHeaderSize))) << width << " x " << height;
+    EXPECT_EQ(lines.Count(), RasterGroupLines(width, height)) << width << " x " << height;
+  }
 }
 
 TEST(PictureToRTF, RoundsHalfPixelSizesToEven) {
