@@ -48,6 +48,14 @@ wait_log() {
 other_window() {
   xdotool search --onlyvisible --name "$title" 2>/dev/null | grep -vx "$main" | head -1 || true
 }
+# ended: waits up to 10 s for the program to end; its exit status in status.
+ended() {
+  status=0
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  wait "$pid" || status=$?
+  pid=""
+}
+
 readme_window() { xdotool search --sync --onlyvisible --name "$title" | head -1; }
 
 # second ADDRESS: a second start; checks that it exits 0 and the first window loads ADDRESS.
@@ -128,10 +136,7 @@ check "Cancel keeps the window open" test "$(visible)" -eq 1
 kill -0 "$pid"
 second "qilproto://qilproto_local/index.html?show=main.stmp%23CLOSE_BROWSER%23"
 answer_question Return
-status=0
-for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-wait "$pid" || status=$?
-pid=""
+ended
 check "Yes ends the program in order (status $status)" test "$status" -eq 0
 check "the font folder is gone" test ! -e "$TMP/\$QILCD\$"
 check "shutdown was logged" grep -q "main loop ended" "$work/orvella.log"
@@ -143,9 +148,7 @@ wait_log "main window loaded qilproto://qilproto_local/index.html"
 xdotool mousemove 400 300 key ctrl+plus ctrl+plus
 sleep 0.3
 kill -TERM "$pid"
-status=0
-wait "$pid" || status=$?
-pid=""
+ended
 check "SIGTERM ends the program in order (status $status)" test "$status" -eq 0
 check "the font folder is gone after SIGTERM" test ! -e "$TMP/\$QILCD\$"
 check "the zoom is remembered" grep -q "^zoom=1.21" "$XDG_STATE_HOME/orvella/window.ini"
@@ -154,10 +157,7 @@ check "the zoom is remembered" grep -q "^zoom=1.21" "$XDG_STATE_HOME/orvella/win
 start
 window=$(readme_window)
 xdotool mousemove --window "$window" 549 286 click 1   # Decline
-status=0
-for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-wait "$pid" || status=$?
-pid=""
+ended
 check "declining ends the program (status $status)" test "$status" -eq 0
 check "no window is left" sh -c "! xdotool search --onlyvisible --name '$title' >/dev/null 2>&1"
 check "the font folder is gone after declining" test ! -e "$TMP/\$QILCD\$"
