@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 
 #include <atomic>
+#include <chrono>
 
 #include "platform/headless/HeadlessPlatform.h"
 
@@ -14,6 +15,12 @@ Platform& DefaultPlatform() {
   return headless;
 }
 }  // namespace
+
+uint32_t SystemUtcMillisecondsOfDay() {
+  using namespace std::chrono;
+  const auto now = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  return static_cast<uint32_t>(now % 86400000);
+}
 
 Platform& CurrentPlatform() {
   Platform* platform = installed.load();

@@ -34,6 +34,9 @@ class Platform {
   virtual uint32_t UtcMillisecondsOfDay() = 0;
 };
 
+// Milliseconds since midnight UTC by the system clock: 0 to 86399999.
+uint32_t SystemUtcMillisecondsOfDay();
+
 // The installed platform, or the process-wide headless one when none is.
 Platform& CurrentPlatform();
 

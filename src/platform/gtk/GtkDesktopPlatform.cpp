@@ -6,7 +6,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -69,11 +68,7 @@ bool GtkDesktopPlatform::SetClipboardRTF(const std::string& document) {
   });
 }
 
-uint32_t GtkDesktopPlatform::UtcMillisecondsOfDay() {
-  using namespace std::chrono;
-  const auto now = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-  return static_cast<uint32_t>(now % 86400000);
-}
+uint32_t GtkDesktopPlatform::UtcMillisecondsOfDay() { return SystemUtcMillisecondsOfDay(); }
 
 std::string GtkDesktopPlatform::ConfigValue(const std::string& name) {
   return ReadConfigValue(ConfigFiles(), name).value_or("");

@@ -1,6 +1,5 @@
 #include "platform/headless/HeadlessPlatform.h"
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -49,9 +48,7 @@ uint32_t HeadlessPlatform::UtcMillisecondsOfDay() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (fixed_time_) return *fixed_time_;
   }
-  using namespace std::chrono;
-  const auto now = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-  return static_cast<uint32_t>(now % 86400000);
+  return SystemUtcMillisecondsOfDay();
 }
 
 void HeadlessPlatform::SetClipboardFile(std::string path) {
