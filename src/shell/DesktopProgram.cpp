@@ -98,10 +98,7 @@ bool DesktopProgram::Startup() {
   engine_->Archive().ReadFile("about.jpg", about);
   platform_.SetAboutImage(about.Bytes());
 
-  if (fonts_.Install(engine_->Archive(), temp_dir_)) {
-    platform_.AddFontFolder(fonts_.Path());
-    fonts_added_ = true;
-  }
+  if (fonts_.Install(engine_->Archive(), temp_dir_)) platform_.AddFontFolder(fonts_.Path());
 
   if (!platform_.ShowReadme(kReadmePage)) return false;
   platform_.ActivateTray();
@@ -111,8 +108,7 @@ bool DesktopProgram::Startup() {
 
 void DesktopProgram::Shutdown() {
   if (!engine_) return;
-  if (fonts_added_) platform_.RemoveFontFolder(fonts_.Path());
-  fonts_added_ = false;
+  if (!fonts_.Path().empty()) platform_.RemoveFontFolder(fonts_.Path());
   // The engine withdraws the scheme and frees the server before it closes
   // the archive; the fonts go in between.
   engine_->StopServing();

@@ -72,7 +72,6 @@ class DesktopProgram {
   std::string temp_dir_;
   std::unique_ptr<TEngine> engine_;
   FontFolder fonts_;
-  bool fonts_added_ = false;
   int status_ = 0;
 };
 
