@@ -1,7 +1,6 @@
 #include "modules/Metafile.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "base/MemoryStream.h"
@@ -124,18 +123,9 @@ std::string PlaceableMetafileHead(const TBitmap24& bitmap) {
 }
 
 void WritePlaceableMetafile(const TBitmap24& bitmap, TMemoryStream& out) {
-  // One piece after the other straight into the stream, grown once to its final size.
-  const std::string head = PlaceableMetafileHead(bitmap);
-  const size_t start = out.Position();
-  const size_t end = start + head.size() + bitmap.pixels.size() + kMetafileTail.size();
-  if (end > out.Size()) out.SetSize(end);
-  char* at = out.Data() + start;
-  std::memcpy(at, head.data(), head.size());
-  at += head.size();
-  if (!bitmap.pixels.empty()) std::memcpy(at, bitmap.pixels.data(), bitmap.pixels.size());
-  at += bitmap.pixels.size();
-  std::memcpy(at, kMetafileTail.data(), kMetafileTail.size());
-  out.SetPosition(end);
+  out.Write(PlaceableMetafileHead(bitmap));
+  out.Write(bitmap.pixels.data(), bitmap.pixels.size());
+  out.Write(kMetafileTail);
 }
 
 bool ReadPlaceableMetafile(std::string_view data, TMetafileSize& size) {
