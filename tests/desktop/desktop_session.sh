@@ -56,6 +56,17 @@ ended() {
   pid=""
 }
 
+# await_other_window TENTHS: other_window, waited for up to TENTHS tenths of a second.
+await_other_window() {
+  local found=""
+  for _ in $(seq "$1"); do
+    found=$(other_window)
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  echo "$found"
+}
+
 readme_window() { xdotool search --sync --onlyvisible --name "$title" | head -1; }
 
 # second ADDRESS: a second start; checks that it exits 0 and the first window loads ADDRESS.
@@ -99,12 +110,7 @@ check "the copy is offered as application/rtf too" \
 visible() { xdotool search --onlyvisible --name "$title" 2>/dev/null | wc -l; }
 main=$(xdotool search --onlyvisible --name "$title" | head -1)
 xdotool mousemove --window "$main" 400 300 key F1 || true
-about=""
-for _ in $(seq 50); do
-  about=$(other_window)
-  [ -n "$about" ] && break
-  sleep 0.1
-done
+about=$(await_other_window 50)
 check "F1 shows the about window" test -n "$about"
 check "the about window has the picture's size" \
   sh -c "xdotool getwindowgeometry '$about' | grep -q 'Geometry: 498x314'"
@@ -114,12 +120,8 @@ check "a click hides the about window" test "$(visible)" -eq 1
 
 # answer_question KEY: presses KEY in the close question (Escape: Cancel, Return: Yes).
 answer_question() {
-  local dialog=""
-  for _ in $(seq 100); do
-    dialog=$(other_window)
-    [ -n "$dialog" ] && break
-    sleep 0.1
-  done
+  local dialog
+  dialog=$(await_other_window 100)
   check "the close question is asked" test -n "$dialog"
   [ -n "$dialog" ] || return 0
   xdotool mousemove --window "$dialog" 20 20 || true
