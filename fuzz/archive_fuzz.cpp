@@ -1,4 +1,4 @@
-// libFuzzer target: TCDArchiver::Open and reads over arbitrary file bytes.
+// libFuzzer target: ArchiveReader::Open and reads over arbitrary file bytes.
 //
 // The input is taken as the archive's plain view: the header, the name
 // block and the record block are enciphered here with their fixed keys at the
@@ -18,8 +18,8 @@
 #include <string>
 
 #include "archive/ArchiveFormat.h"
-#include "archive/BlowFish.h"
-#include "archive/CDArch.h"
+#include "archive/Blowfish.h"
+#include "archive/ArchiveReader.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ namespace {
 void EncipherRegion(std::string& bytes, uint64_t at, uint64_t length, std::string_view key) {
   if (at >= bytes.size()) return;
   const uint64_t end = std::min<uint64_t>(at + qil::archive::RoundUp8(length), bytes.size());
-  qil::TBlowFish cipher;
+  qil::Blowfish cipher;
   cipher.SetKey(key);
   auto* start = reinterpret_cast<uint8_t*>(bytes.data() + at);
   cipher.EncipherBlocks(start, start, (end - at) / 8);
@@ -36,7 +36,7 @@ void EncipherRegion(std::string& bytes, uint64_t at, uint64_t length, std::strin
 std::string EncipherPlainView(const uint8_t* data, size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);
   if (size < qil::archive::kHeaderSize) return bytes;
-  const qil::archive::THeader header = qil::archive::THeader::Decode(data);
+  const qil::archive::ArchiveHeader header = qil::archive::ArchiveHeader::Decode(data);
   const uint64_t records_at = uint64_t{header.names_offset} +
                               qil::archive::RoundUp8(header.names_length);
   EncipherRegion(bytes, records_at, uint64_t{header.file_count} * 8, qil::archive::kRecordsKey);
@@ -58,17 +58,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ~RemoveFile() { std::remove(path.c_str()); }
   } remove_file;
 
-  qil::TCDArchiver archive;
+  qil::ArchiveReader archive;
   try {
     archive.Open(path, "QVRTLNDX100", true);
   } catch (const qil::Exception&) {
     return 0;
   }
-  qil::TMemoryStream stream;
+  qil::MemoryStream stream;
   size_t reads = 0;
   // Open checked every record against the file, so every entry that can be
   // named must read whole: a failure here is a bug.
-  for (const qil::TDirEntry& entry : archive.Entries()) {
+  for (const qil::DirectoryEntry& entry : archive.Entries()) {
     if (++reads > 64) break;
     if (entry.Name.empty() || entry.Name.front() == '/') continue;  // not reachable by name
     uint32_t entry_size = 0;

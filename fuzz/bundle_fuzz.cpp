@@ -1,7 +1,7 @@
 // libFuzzer target: the problem bundle parser over arbitrary block bytes.
 //
 // Every input is parsed as one bundle block; a damaged block must raise
-// EMathDBException and nothing else, and a sound one must give lines and
+// DatabaseError and nothing else, and a sound one must give lines and
 // file ranges that lie inside the block (ASan checks every read). The parsed
 // files are looked up and read as the page operations would.
 //
@@ -14,12 +14,12 @@
 #include <string>
 
 #include "mathdb/Bundle.h"
-#include "mathdb/MathDBException.h"
+#include "mathdb/DatabaseError.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string block(reinterpret_cast<const char*>(data), size);
   try {
-    const qil::TMathBundle bundle = qil::TMathBundle::Parse(block);
+    const qil::ProblemBundle bundle = qil::ProblemBundle::Parse(block);
     if (bundle.Lines().Count() < 2) std::abort();
     size_t total = 0;
     for (int file = 0; file < bundle.FileCount(); ++file) {
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (bundle.FindFile("P.htm", page) && page.size() > size) std::abort();
     volatile size_t sink = total;
     (void)sink;
-  } catch (const qil::EMathDBException&) {
+  } catch (const qil::DatabaseError&) {
     // a damaged block: the expected outcome for most inputs
   }
   return 0;

@@ -7,7 +7,7 @@
 // A list that is missing is not put into the archive (the mapping, above
 // all, is optional). The parts go through the archive writer into a file, as
 // `qilcd pack` would write them, so the loader reads them the way the engine
-// does. A load may refuse a damaged database with EMathDBException; after a
+// does. A load may refuse a damaged database with DatabaseError; after a
 // load every lookup, page, picture and a generated worksheet must work
 // without raising anything but the documented conversion errors, and every
 // bundle held for an operation must be given back.
@@ -24,12 +24,12 @@
 #include <vector>
 
 #include "archive/ArchiveWriter.h"
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "base/Exceptions.h"
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "mathdb/MathDB.h"
-#include "mathdb/ZorbikMathDB.h"
+#include "mathdb/MathDatabase.h"
+#include "mathdb/LevelFoldingDatabase.h"
 #include "modules/WorksheetGenerator.h"
 #include "platform/headless/HeadlessPlatform.h"
 
@@ -66,10 +66,10 @@ void Check(bool condition) {
 }
 
 // The lookups of the list and index pages for one endpoint.
-void LookUpEndpoint(qil::TMathDBManager& db, const std::string& endpoint) {
+void LookUpEndpoint(qil::MathDatabase& db, const std::string& endpoint) {
   try {
     db.GetEndpointCount(endpoint);
-  } catch (const qil::EConvertError&) {
+  } catch (const qil::ConvertError&) {
     // a count that is not a number: the index page reports it
   }
   db.GetEndpointName(endpoint);
@@ -87,18 +87,18 @@ void LookUpEndpoint(qil::TMathDBManager& db, const std::string& endpoint) {
 
 // The problem and solution pages, their picture list and every picture, as
 // the problem page, the lists and the clipboard ask for them.
-void ReadProblem(qil::TMathDBManager& db, int32_t position) {
+void ReadProblem(qil::MathDatabase& db, int32_t position) {
   const std::string id = qil::ProblemID(position);
   db.GetCode(id);
   db.GetLevel(id);
-  for (const qil::TPageKind kind : {qil::pkProblem, qil::pkSolution, qil::pkBoth}) {
-    qil::TStringList lines;
+  for (const qil::PageKind kind : {qil::pkProblem, qil::pkSolution, qil::pkBoth}) {
+    qil::StringList lines;
     db.GetPageText(id, lines, kind, "mathgfx.stmp");
   }
-  qil::TStringList names;
+  qil::StringList names;
   db.ListPageGraphics(id, names);
   for (int i = 0; i < names.Count() && i < 8; ++i) {
-    qil::TMemoryStream picture;
+    qil::MemoryStream picture;
     db.GetGraphic(id, names[i].substr(2), picture);
   }
 }
@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = ArchivePath();
   const Parts parts = Split(std::string_view(reinterpret_cast<const char*>(data), size));
   {
-    qil::TArchiveWriter writer;
+    qil::ArchiveWriter writer;
     for (size_t i = 0; i < parts.lists.size(); ++i) writer.AddEntry(kLists[i], parts.lists[i]);
     writer.SetDataRegion(parts.region);
     writer.WriteToFile(path);
@@ -126,17 +126,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ~RemoveFile() { std::remove(path.c_str()); }
   } remove_file;
 
-  qil::TCDArchiver archive;
+  qil::ArchiveReader archive;
   archive.Open(path, "", true);  // written just now: it must open
-  qil::TZorbikMathDB db;
+  qil::LevelFoldingDatabase db;
   try {
     db.Load(archive);
-  } catch (const qil::EMathDBException&) {
+  } catch (const qil::DatabaseError&) {
     return 0;  // a damaged header, index or counts list
   }
 
   const int32_t records = db.RecordCount();
-  const qil::TStringList& endpoints = db.Endpoints();
+  const qil::StringList& endpoints = db.Endpoints();
   for (int i = 0; i < endpoints.Count() && i < 32; ++i) {
     LookUpEndpoint(db, endpoints.Name(i).substr(0, 3));
   }
@@ -147,13 +147,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int32_t position = 0; position < records && position < 80; ++position) {
     ReadProblem(db, position);
   }
-  for (const qil::TMathCacheEntry& entry : db.CacheSnapshot()) Check(entry.RefCount == 0);
+  for (const qil::BundleCacheEntry& entry : db.CacheSnapshot()) Check(entry.RefCount == 0);
 
   // A worksheet drawn from the first groups the generator offers.
-  qil::TStringList params;
+  qil::StringList params;
   const std::vector<std::string> keys = qil::WorksheetGroupKeys(db);
   for (size_t i = 0; i < keys.size() && i < 6; ++i) params.Add("T" + keys[i] + "=" + std::to_string(i % 3 + 1));
-  qil::TStringList worksheet;
+  qil::StringList worksheet;
   try {
     qil::GenerateWorksheet(params, db, worksheet);
   } catch (const qil::Exception&) {

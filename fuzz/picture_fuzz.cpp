@@ -1,6 +1,6 @@
 // PictureToRTF over arbitrary bytes. The first byte chooses the file name's
 // extension, the rest is the picture file. A raster picture may raise
-// EInvalidPicture; nothing else may escape, and an appended group must have
+// InvalidPicture; nothing else may escape, and an appended group must have
 // its header line first and its closing line last.
 #include <cstdint>
 #include <cstdlib>
@@ -8,18 +8,18 @@
 
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "modules/Bitmap24.h"
-#include "modules/PictureToRTF.h"
+#include "picture/Bitmap24.h"
+#include "picture/PictureToRTF.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const char* const kNames[] = {"p.bmp", "p.png", "p.jpg", "p.wmf", "p.wmz", "p.gif", "p.JPEG", "p"};
   if (size == 0) return 0;
   const std::string name = kNames[data[0] % (sizeof kNames / sizeof kNames[0])];
-  qil::TMemoryStream G(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
-  qil::TStringList lines;
+  qil::MemoryStream G(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
+  qil::StringList lines;
   try {
     qil::PictureToRTF(G, lines, name);
-  } catch (const qil::EInvalidPicture&) {
+  } catch (const qil::InvalidPicture&) {
     if (lines.Count() != 0) std::abort();
     return 0;
   }

@@ -37,7 +37,7 @@ qil::HeadlessPlatform* g_platform = nullptr;
 std::string Expand(std::string_view line) {
   if (line.find("://") != std::string_view::npos) return std::string(line);
   if (!line.empty() && line.front() == '/') line.remove_prefix(1);
-  return std::string(qil::TEngine::kSchemeName) + "://" + qil::TEngine::kHostName + "/" +
+  return std::string(qil::Engine::kSchemeName) + "://" + qil::Engine::kHostName + "/" +
          std::string(line);
 }
 
@@ -59,10 +59,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  qil::TEngineOptions options;
+  qil::EngineOptions options;
   options.ArchivePath = g_disc;
   std::string error;
-  const std::unique_ptr<qil::TEngine> engine = qil::StartEngine(options, error);
+  const std::unique_ptr<qil::Engine> engine = qil::StartEngine(options, error);
   if (!engine) {
     std::fprintf(stderr, "request_fuzz: %s: %s\n", g_disc.c_str(), error.c_str());
     std::abort();

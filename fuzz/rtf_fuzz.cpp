@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "richtext/RichViewEdit.h"
+#include "richtext/RichTextEditor.h"
 #include "richtext/RtfTokenizer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
-  qil::TRichViewEdit editor;
+  qil::RichTextEditor editor;
   size_t start = 0;
   while (start <= input.size()) {
     const size_t end = std::min(input.find('\x01', start), input.size());
@@ -21,10 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (!qil::IsOneBalancedGroup(saved)) std::abort();
   // No broken escape and no NUL byte in text reaches the document.
-  qil::TRtfTokenizer tokens(saved);
-  for (qil::TRtfToken t = tokens.Next(); t.kind != qil::TRtfToken::End; t = tokens.Next()) {
-    if (t.kind == qil::TRtfToken::Broken) std::abort();
-    if (t.kind == qil::TRtfToken::Text && t.raw.find('\0') != std::string_view::npos) std::abort();
+  qil::RtfTokenizer tokens(saved);
+  for (qil::RtfToken t = tokens.Next(); t.kind != qil::RtfToken::End; t = tokens.Next()) {
+    if (t.kind == qil::RtfToken::Broken) std::abort();
+    if (t.kind == qil::RtfToken::Text && t.raw.find('\0') != std::string_view::npos) std::abort();
   }
   return 0;
 }

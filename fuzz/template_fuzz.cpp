@@ -14,16 +14,16 @@
 namespace {
 
 void Exercise(std::string text) {
-  std::unique_ptr<qil::TSectionedTemplate> page;
+  std::unique_ptr<qil::SectionedTemplate> page;
   try {
-    page = qil::TSectionedTemplate::CreateFromText("/dir/fuzz.stmp", std::move(text));
+    page = qil::SectionedTemplate::CreateFromText("/dir/fuzz.stmp", std::move(text));
   } catch (const qil::Exception&) {
     return;
   }
-  qil::TMemoryStream out;
+  qil::MemoryStream out;
   size_t expected = 0;
   for (int i = 0; i < page->SectionCount(); ++i) {
-    qil::TSection& section = page->Section(i);
+    qil::TemplateSection& section = page->Section(i);
     for (const auto& [name, slot] : section.Vars()) section.SetVar(name, name + "!");
     if (i % 3 == 2) section.SetVisible(false);
     const std::string generated = section.Generate();

@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "base/StringList.h"
-#include "protocol/CDEProto.h"
+#include "protocol/ProtocolHandler.h"
 #include "protocol/PlatformURL.h"
-#include "protocol/URLUtils.h"
+#include "base/UrlText.h"
 
 namespace {
 
-struct NullSink : qil::TProtocolSink {
+struct NullSink : qil::ProtocolSink {
   void ReportProgress(uint32_t, const std::string&) override {}
   void ReportData(uint32_t, uint32_t, uint32_t) override {}
-  void ReportResult(qil::TResult, uint32_t, const std::string&) override {}
+  void ReportResult(qil::ProtocolResult, uint32_t, const std::string&) override {}
 };
 
 void Check(bool condition) {
@@ -32,31 +32,31 @@ void Check(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
 
-  const qil::TParsedURL parsed = qil::ParseURL(input);
+  const qil::ParsedUrl parsed = qil::ParseURL(input);
   Check(parsed.path.size() <= input.size());
   Check(qil::StripQuery(input).size() <= input.size());
-  qil::TStringList items;
+  qil::StringList items;
   qil::SplitQuery(input, items);
   qil::LastPos("/", input);
 
   const std::string decoded = qil::UrlDecode(input);
   Check(decoded.size() <= input.size());
   qil::UrlCanonicalize(input);
-  qil::TUrlParts parts;
+  qil::UrlParts parts;
   if (qil::UrlCrack(input, parts)) qil::UrlCreate(parts);
   const size_t half = input.size() / 2;
   std::string combined;
   qil::UrlCombine(input.substr(0, half), input.substr(half), combined);
 
   qil::RequestHandler = [](const std::string& url, std::string& mime, int32_t& size,
-                           std::unique_ptr<qil::TMemoryStream>& stream) {
+                           std::unique_ptr<qil::MemoryStream>& stream) {
     if (url.size() % 2) return;
-    stream = std::make_unique<qil::TMemoryStream>(url);
+    stream = std::make_unique<qil::MemoryStream>(url);
     mime = "text/plain";
     size = static_cast<int32_t>(url.size());
   };
   qil::SchemeName = "qilproto";
-  qil::TCDEProtocolHandler handler;
+  qil::ProtocolHandler handler;
   if (handler.Start(input, std::make_shared<NullSink>()) == qil::S_OK) {
     std::vector<char> chunk(7);
     uint32_t count = 0;

@@ -1,6 +1,6 @@
 // ReadFile of a 16 MiB entry (file read, decipherment, stream handling)
 // against the limit: deciphering the same number of bytes already in memory,
-// with the same key, through TBlowFish and through libcrypto's ECB call.
+// with the same key, through Blowfish and through libcrypto's ECB call.
 // The goal is ReadFile at 90 % or more of the plain decipherment's throughput.
 #include <benchmark/benchmark.h>
 
@@ -14,8 +14,8 @@
 #include <string>
 
 #include "archive/ArchiveWriter.h"
-#include "archive/BlowFish.h"
-#include "archive/CDArch.h"
+#include "archive/Blowfish.h"
+#include "archive/ArchiveReader.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ class BenchArchive {
     std::string pattern = (std::filesystem::temp_directory_path() / "qil-bench-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) std::abort();
     folder_ = pattern;
-    qil::TArchiveWriter writer;
+    qil::ArchiveWriter writer;
     writer.SetContentKey(kKey);
     writer.AddEntry("big.bin", Bytes(kEntrySize));
     writer.WriteToFile(folder_ + "/bench.dat");
@@ -46,11 +46,11 @@ class BenchArchive {
     archive_.Close();
     std::filesystem::remove_all(folder_);
   }
-  qil::TCDArchiver& Archive() { return archive_; }
+  qil::ArchiveReader& Archive() { return archive_; }
 
  private:
   std::string folder_;
-  qil::TCDArchiver archive_;
+  qil::ArchiveReader archive_;
 };
 
 BenchArchive& Shared() {
@@ -59,8 +59,8 @@ BenchArchive& Shared() {
 }
 
 void BM_ArchiveReadFile16MiB(benchmark::State& state) {
-  qil::TCDArchiver& archive = Shared().Archive();
-  qil::TMemoryStream stream;
+  qil::ArchiveReader& archive = Shared().Archive();
+  qil::MemoryStream stream;
   for (auto _ : state) {
     archive.ReadFile("big.bin", stream);
     benchmark::DoNotOptimize(stream.Data());
@@ -72,7 +72,7 @@ void BM_ArchiveReadFile16MiB(benchmark::State& state) {
 void BM_PlainTBlowFishDecipher16MiB(benchmark::State& state) {
   std::string buffer = Bytes(kEntrySize);
   auto* bytes = reinterpret_cast<uint8_t*>(buffer.data());
-  qil::TBlowFish cipher;
+  qil::Blowfish cipher;
   cipher.SetKey(kKey);
   for (auto _ : state) {
     cipher.DecipherBlocks(bytes, bytes, kEntrySize / 8);
@@ -96,7 +96,7 @@ void BM_PlainLibcryptoEcb16MiB(benchmark::State& state) {
 void BM_PlainUnkeyedDecipher16MiB(benchmark::State& state) {
   std::string buffer = Bytes(kEntrySize);
   auto* bytes = reinterpret_cast<uint8_t*>(buffer.data());
-  qil::TBlowFish cipher;  // empty key: our own tables and round function
+  qil::Blowfish cipher;  // empty key: our own tables and round function
   for (auto _ : state) {
     cipher.DecipherBlocks(bytes, bytes, kEntrySize / 8);
     benchmark::DoNotOptimize(bytes);

@@ -39,7 +39,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "base/LittleEndian.h"
 #include "base/MemoryStream.h"
 
@@ -227,15 +227,15 @@ double ThreadCpuMs() {
 int RawIndex(const std::string& archive_path) {
   const auto start = Clock::now();
   const double cpu_start = ThreadCpuMs();
-  qil::TCDArchiver archive;
+  qil::ArchiveReader archive;
   archive.Open(archive_path, std::string(), true);
   const double open_ms = MsSince(start);
-  qil::TMemoryStream header;
+  qil::MemoryStream header;
   archive.ReadBlock(0, 32, std::string(), header);
   if (header.Size() < 32) Fail("no database header");
   const uint32_t index_offset = qil::LoadU32LE(header.Data() + 8);
   const uint32_t records = qil::LoadU32LE(header.Data() + 12);
-  qil::TMemoryStream index;
+  qil::MemoryStream index;
   archive.ReadBlock(index_offset, records * 12, std::string(), index);
   if (index.Size() != records * 12u) Fail("short index");
   std::printf("entries=%zu records=%u open_ms=%.2f total_ms=%.2f cpu_ms=%.2f\n", archive.EntryCount(), records,

@@ -17,10 +17,10 @@
 #include <string>
 
 #include "archive/ArchiveWriter.h"
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "base/MemoryStream.h"
 #include "framework/SectionedTemplate.h"
-#include "protocol/CDEServer.h"
+#include "server/ContentServer.h"
 
 namespace {
 
@@ -35,24 +35,24 @@ class BenchArchive {
     folder_ = pattern;
     std::string bytes(kEntrySize, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 + (i >> 9));
-    qil::TArchiveWriter writer;
+    qil::ArchiveWriter writer;
     writer.AddEntry("pictures/big.png", bytes);
     writer.WriteToFile(folder_ + "/math.dat");
-    archive_.Open(folder_ + "/math.dat", std::string(qil::TArchiveWriter::kDefaultProductId), false);
-    server_ = std::make_unique<qil::TCDEServer>(archive_);
+    archive_.Open(folder_ + "/math.dat", std::string(qil::ArchiveWriter::kDefaultProductId), false);
+    server_ = std::make_unique<qil::ContentServer>(archive_);
   }
   ~BenchArchive() {
     server_.reset();
     archive_.Close();
     std::filesystem::remove_all(folder_);
   }
-  qil::TCDArchiver& Archive() { return archive_; }
-  qil::TCDEServer& Server() { return *server_; }
+  qil::ArchiveReader& Archive() { return archive_; }
+  qil::ContentServer& Server() { return *server_; }
 
  private:
   std::string folder_;
-  qil::TCDArchiver archive_;
-  std::unique_ptr<qil::TCDEServer> server_;
+  qil::ArchiveReader archive_;
+  std::unique_ptr<qil::ContentServer> server_;
 };
 
 BenchArchive& Shared() {
@@ -61,9 +61,9 @@ BenchArchive& Shared() {
 }
 
 void BM_ReadFile1MiB(benchmark::State& state) {
-  qil::TCDArchiver& archive = Shared().Archive();
+  qil::ArchiveReader& archive = Shared().Archive();
   for (auto _ : state) {
-    qil::TMemoryStream stream;
+    qil::MemoryStream stream;
     archive.ReadFile("pictures/big.png", stream);
     benchmark::DoNotOptimize(stream.Data());
   }
@@ -72,11 +72,11 @@ void BM_ReadFile1MiB(benchmark::State& state) {
 BENCHMARK(BM_ReadFile1MiB)->Unit(benchmark::kMicrosecond);
 
 void BM_GetContent1MiB(benchmark::State& state) {
-  qil::TCDEServer& server = Shared().Server();
+  qil::ContentServer& server = Shared().Server();
   for (auto _ : state) {
     std::string mime;
     int32_t size = -1;
-    std::unique_ptr<qil::TMemoryStream> stream;
+    std::unique_ptr<qil::MemoryStream> stream;
     server.GetContent("qilproto://qilproto_local/pictures/big.png?x=1", mime, size, stream);
     benchmark::DoNotOptimize(stream->Data());
   }
@@ -98,13 +98,13 @@ std::string PageTemplate() {
 void BM_RenderPage25Rows(benchmark::State& state) {
   const std::string source = PageTemplate();
   for (auto _ : state) {
-    auto page = qil::TSectionedTemplate::CreateFromText("/mathlist.stmp", source);
-    qil::TMemoryStream out;
-    qil::TSection& header = page->SectionByName("header");
+    auto page = qil::SectionedTemplate::CreateFromText("/mathlist.stmp", source);
+    qil::MemoryStream out;
+    qil::TemplateSection& header = page->SectionByName("header");
     header.SetVar("productname", "Orvella");
     header.SetVar("title", "Problems A01");
     header.WriteToStream(out);
-    qil::TSection& body = page->SectionByName("body");
+    qil::TemplateSection& body = page->SectionByName("body");
     for (int row = 0; row < 25; ++row) {
       body.SetVar("aname", "p000" + std::to_string(100 + row));
       body.SetVar("number", row + 1);
@@ -112,7 +112,7 @@ void BM_RenderPage25Rows(benchmark::State& state) {
       body.SetVar("code", "A013");
       body.WriteToStream(out);
     }
-    qil::TSection& footer = page->SectionByName("footer");
+    qil::TemplateSection& footer = page->SectionByName("footer");
     footer.SetVar("count", 25);
     footer.WriteToStream(out);
     benchmark::DoNotOptimize(out.Data());
@@ -134,7 +134,7 @@ std::string LargeTemplate(size_t n) {
 void BM_ParseLargeTemplate(benchmark::State& state) {
   const std::string source = LargeTemplate(static_cast<size_t>(state.range(0)));
   for (auto _ : state) {
-    auto page = qil::TSectionedTemplate::CreateFromText("/big.stmp", source);
+    auto page = qil::SectionedTemplate::CreateFromText("/big.stmp", source);
     benchmark::DoNotOptimize(page.get());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));

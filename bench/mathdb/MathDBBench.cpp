@@ -16,11 +16,11 @@
 #include <memory>
 #include <string>
 
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "archive/PackFolder.h"
 #include "base/MemoryStream.h"
 #include "mathdb/BankBuilder.h"
-#include "mathdb/MathDB.h"
+#include "mathdb/MathDatabase.h"
 
 namespace fs = std::filesystem;
 
@@ -48,7 +48,7 @@ class Bank {
 
   // Packs the bank as `qilcd pack` does.
   void Pack(const fs::path& out) const {
-    TPackOptions options;
+    PackOptions options;
     AddProblemBankToPacking(options);
     PackFolder(source_, out, options);
   }
@@ -116,11 +116,11 @@ BENCHMARK(BM_PackBank)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 // The resident memory and heap a Load of the bank adds, measured once on a
 // trimmed heap so that what Load touches shows as new resident memory.
-void MeasureLoadMemory(TCDArchiver& archive, benchmark::State& state) {
+void MeasureLoadMemory(ArchiveReader& archive, benchmark::State& state) {
   malloc_trim(0);
   const size_t rss_before = ResidentBytes();
   const size_t heap_before = mallinfo2().uordblks;
-  TMathDBManager db;
+  MathDatabase db;
   db.Load(archive);
   state.counters["rss_added_KB"] = (static_cast<double>(ResidentBytes()) - static_cast<double>(rss_before)) / 1024;
   state.counters["heap_added_KB"] =
@@ -139,13 +139,13 @@ double ThreadCpuMilliseconds() {
 // bytes on the same open archive, both in thread CPU time; the iteration time
 // is Load's.
 void BM_LoadAgainstRawIndexRead(benchmark::State& state) {
-  TCDArchiver archive;
+  ArchiveReader archive;
   archive.Open(Bank::Get().ArchivePath().string(), std::string(), true);
   MeasureLoadMemory(archive, state);
   double raw_ms = 0;
   double load_ms = 0;
   for (auto _ : state) {
-    auto db = std::make_unique<TMathDBManager>();
+    auto db = std::make_unique<MathDatabase>();
     double start = ThreadCpuMilliseconds();
     db->Load(archive);
     const double elapsed = ThreadCpuMilliseconds() - start;
@@ -155,7 +155,7 @@ void BM_LoadAgainstRawIndexRead(benchmark::State& state) {
 
     const auto index_offset = static_cast<uint32_t>(db->Header().IndexOffset);
     const auto index_size = static_cast<uint32_t>(db->RecordCount()) * kMathIndexRecordSize;
-    TMemoryStream stream;
+    MemoryStream stream;
     start = ThreadCpuMilliseconds();
     archive.ReadBlock(index_offset, index_size, std::string(), stream);
     raw_ms += ThreadCpuMilliseconds() - start;
@@ -176,17 +176,17 @@ class PageText {
     archive_.Open(Bank::Get().ArchivePath().string(), std::string(), true);
     db_.Load(archive_);
   }
-  TMathDBManager& db() { return db_; }
+  MathDatabase& db() { return db_; }
 
  private:
-  TCDArchiver archive_;
-  TMathDBManager db_;
+  ArchiveReader archive_;
+  MathDatabase db_;
 };
 
 // The same problem again and again: every call is a cache hit.
 void BM_GetPageTextWarm(benchmark::State& state) {
   PageText page;
-  TStringList lines;
+  StringList lines;
   page.db().GetPageText("012345", lines, pkProblem, "mathgfx.stmp");
   if (lines.Count() != 2) state.SkipWithError("no page text");
   for (auto _ : state) {
@@ -201,7 +201,7 @@ BENCHMARK(BM_GetPageTextWarm)->Unit(benchmark::kMicrosecond);
 // call reads and parses a bundle from the archive.
 void BM_GetPageTextCold(benchmark::State& state) {
   PageText page;
-  TStringList lines;
+  StringList lines;
   int32_t position = 0;
   for (auto _ : state) {
     lines.Clear();

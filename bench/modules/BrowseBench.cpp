@@ -13,14 +13,14 @@
 #include <memory>
 #include <string>
 
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "archive/PackFolder.h"
 #include "base/MemoryStream.h"
-#include "framework/CDECGI.h"
+#include "framework/ModuleManager.h"
 #include "mathdb/BankBuilder.h"
 #include "mathdb/BankFixture.h"
-#include "mathdb/ZorbikMathDB.h"
-#include "modules/MathWebModules.h"
+#include "mathdb/LevelFoldingDatabase.h"
+#include "modules/BrowsePages.h"
 
 namespace qil {
 namespace {
@@ -43,9 +43,9 @@ class Disc {
     return disc;
   }
 
-  TSimpleCGIManager& Manager() { return *manager_; }
-  TCDArchiver& Archive() { return archive_; }
-  TMathDBManager& DB() { return db_; }
+  ModuleManager& Manager() { return *manager_; }
+  ArchiveReader& Archive() { return archive_; }
+  MathDatabase& DB() { return db_; }
 
  private:
   Disc() {
@@ -66,24 +66,24 @@ class Disc {
                        {"M_image1.gif", picture},
                        {"M_image2.gif", picture}});
     }
-    TPackOptions options;
+    PackOptions options;
     AddProblemBankToPacking(options);
     PackFolder(bank.Root(), dir_.Path() / "math.dat", options);
     test::OpenArchive(archive_, dir_.Path() / "math.dat");
     db_.Load(archive_);
-    manager_ = std::make_unique<TSimpleCGIManager>(&archive_, true);
-    manager_->RegisterModule<TCGI_mathlist>("mathlist");
+    manager_ = std::make_unique<ModuleManager>(&archive_, true);
+    manager_->RegisterModule<ProblemListPage>("mathlist");
     manager_->RegisterObject("MathDBManager", &db_);
   }
 
   test::TempDir dir_;
-  TCDArchiver archive_;
-  TZorbikMathDB db_;
-  std::unique_ptr<TSimpleCGIManager> manager_;
+  ArchiveReader archive_;
+  LevelFoldingDatabase db_;
+  std::unique_ptr<ModuleManager> manager_;
 };
 
 void ServePage(benchmark::State& state, int page) {
-  TMemoryStream stream;
+  MemoryStream stream;
   std::string content_type;
   Disc::Get().Manager().ServeRequest("/mathlist.stmp?main=A&sub=01&packet=" + std::to_string(page),
                                      stream, content_type);
@@ -115,7 +115,7 @@ void BM_ReadBlockOf25Bundles(benchmark::State& state) {
   Disc& disc = Disc::Get();
   const auto& index = disc.DB().Index();
   int page = 0;
-  TMemoryStream stream;
+  MemoryStream stream;
   for (auto _ : state) {
     for (int i = page * kPageSize; i < (page + 1) * kPageSize; ++i) {
       disc.Archive().ReadBlock(index[i].BlockOffset, index[i].BlockSize, std::string(), stream);

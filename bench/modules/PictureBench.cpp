@@ -11,10 +11,10 @@
 
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "modules/Metafile.h"
+#include "picture/Metafile.h"
 #include "modules/PictureTestFiles.h"
-#include "modules/PictureToRTF.h"
-#include "modules/RasterDecoders.h"
+#include "picture/PictureToRTF.h"
+#include "picture/RasterDecoders.h"
 
 namespace qil {
 namespace {
@@ -29,8 +29,8 @@ const std::string& Png() {
 // Bytes of RTF text in the picture group of the PNG.
 int64_t RtfBytes() {
   static const int64_t bytes = [] {
-    TMemoryStream G(Png());
-    TStringList lines;
+    MemoryStream G(Png());
+    StringList lines;
     PictureToRTF(G, lines, "big.png");
     return static_cast<int64_t>(lines.Text().size());
   }();
@@ -39,8 +39,8 @@ int64_t RtfBytes() {
 
 void BM_PictureToRTF_Png1000(benchmark::State& state) {
   for (auto _ : state) {
-    TMemoryStream G(Png());
-    TStringList lines;
+    MemoryStream G(Png());
+    StringList lines;
     PictureToRTF(G, lines, "big.png");
     benchmark::DoNotOptimize(lines);
   }
@@ -69,8 +69,8 @@ void BM_PictureToRTFAgainstDecode(benchmark::State& state) {
 
     start = Clock::now();
     {
-      TMemoryStream G(Png());
-      TStringList lines;
+      MemoryStream G(Png());
+      StringList lines;
       PictureToRTF(G, lines, "big.png");
       benchmark::DoNotOptimize(lines);
     }
@@ -87,9 +87,9 @@ void BM_PictureToRTFAgainstDecode(benchmark::State& state) {
 BENCHMARK(BM_PictureToRTFAgainstDecode)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_WriteMetafile_1000(benchmark::State& state) {
-  const TBitmap24 bitmap = DecodePNG(Png());
+  const Bitmap24 bitmap = DecodePNG(Png());
   for (auto _ : state) {
-    TMemoryStream out;
+    MemoryStream out;
     WritePlaceableMetafile(bitmap, out);
     benchmark::DoNotOptimize(out);
   }
@@ -98,12 +98,12 @@ void BM_WriteMetafile_1000(benchmark::State& state) {
 BENCHMARK(BM_WriteMetafile_1000)->Unit(benchmark::kMillisecond);
 
 void BM_HexLines_1000(benchmark::State& state) {
-  const TBitmap24 bitmap = DecodePNG(Png());
-  TMemoryStream metafile;
+  const Bitmap24 bitmap = DecodePNG(Png());
+  MemoryStream metafile;
   WritePlaceableMetafile(bitmap, metafile);
   metafile.SetPosition(kPlaceableHeaderSize);
   for (auto _ : state) {
-    TStringList lines;
+    StringList lines;
     HexLines(&metafile, &lines, kHexBytesPerLine);
     benchmark::DoNotOptimize(lines);
   }

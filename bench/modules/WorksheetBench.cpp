@@ -7,11 +7,11 @@
 
 #include <vector>
 
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "base/Convert.h"
 #include "base/StringList.h"
 #include "mathdb/BankFixture.h"
-#include "mathdb/ZorbikMathDB.h"
+#include "mathdb/LevelFoldingDatabase.h"
 #include "modules/WorksheetGenerator.h"
 
 namespace qil {
@@ -30,22 +30,22 @@ class BenchDisc {
     test::OpenArchive(archive_, dir_.Path() / "math.dat");
     database_.Load(archive_);
   }
-  const TMathDBManager& Database() const { return database_; }
+  const MathDatabase& Database() const { return database_; }
 
  private:
   test::TempDir dir_;
-  TCDArchiver archive_;
-  TZorbikMathDB database_;
+  ArchiveReader archive_;
+  LevelFoldingDatabase database_;
 };
 
-const TMathDBManager& Disc() {
+const MathDatabase& Disc() {
   static const BenchDisc disc;
   return disc.Database();
 }
 
 // The request for all n problems of the group of that size.
-TStringList WholeGroupRequest(int n) {
-  TStringList params;
+StringList WholeGroupRequest(int n) {
+  StringList params;
   params.Add("/edit1.stmp");
   params.Add(std::string(n == 2000 ? "TG011=" : "TH011=") + std::to_string(n));
   return params;
@@ -53,10 +53,10 @@ TStringList WholeGroupRequest(int n) {
 
 void BM_GenerateWholeGroup(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
-  const TMathDBManager& database = Disc();
-  const TStringList params = WholeGroupRequest(n);
+  const MathDatabase& database = Disc();
+  const StringList params = WholeGroupRequest(n);
   for (auto _ : state) {
-    TStringList worksheet;
+    StringList worksheet;
     GenerateWorksheet(params, database, worksheet);
     if (worksheet.Count() != n) state.SkipWithError("worksheet is not the whole group");
     benchmark::DoNotOptimize(worksheet);
@@ -71,7 +71,7 @@ void BM_DrawsOnly(benchmark::State& state) {
   uint32_t seed = 45296789;
   int64_t draws = 0;
   for (auto _ : state) {
-    TWorksheetRandom random(seed++);
+    WorksheetRandom random(seed++);
     std::vector<bool> taken(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
       uint32_t offset;
@@ -94,8 +94,8 @@ void BM_DrawsWithLinearSearch(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   uint32_t seed = 45296789;
   for (auto _ : state) {
-    TWorksheetRandom random(seed++);
-    TStringList worksheet;
+    WorksheetRandom random(seed++);
+    StringList worksheet;
     for (int i = 0; i < n; ++i) {
       std::string text;
       do {

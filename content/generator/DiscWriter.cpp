@@ -5,7 +5,7 @@
 
 #include "Artwork.h"
 #include "MathText.h"
-#include "protocol/EnvUtils.h"
+#include "base/Convert.h"
 
 namespace qil::disc {
 

@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "base/MemoryStream.h"
-#include "modules/Metafile.h"
+#include "picture/Metafile.h"
 
 namespace qil::disc {
 
@@ -225,7 +225,7 @@ Bytes EncodeBmp(const Raster& raster) {
 }
 
 Bytes EncodeWmf(const Raster& raster) {
-  TBitmap24 bitmap;
+  Bitmap24 bitmap;
   bitmap.Allocate(raster.width, raster.height);
   for (int y = 0; y < raster.height; ++y) {
     uint8_t* row = bitmap.RowFromTop(y);
@@ -236,7 +236,7 @@ Bytes EncodeWmf(const Raster& raster) {
       row[x * 3 + 2] = Red(p);
     }
   }
-  TMemoryStream out;
+  MemoryStream out;
   WritePlaceableMetafile(bitmap, out);
   return Bytes(out.View().begin(), out.View().end());
 }

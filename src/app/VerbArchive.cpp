@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/Verbs.h"
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "archive/PackFolder.h"
 #include "base/MemoryStream.h"
 #include "mathdb/BankBuilder.h"
@@ -20,7 +20,7 @@ int BadArguments(const char* usage) {
 }
 
 // Opens an archive for inspection: any product ID is accepted.
-void OpenForInspection(TCDArchiver& archive, const std::string& file_name) {
+void OpenForInspection(ArchiveReader& archive, const std::string& file_name) {
   archive.Open(file_name, std::string(), /*skip_product_check=*/true);
 }
 
@@ -28,7 +28,7 @@ void OpenForInspection(TCDArchiver& archive, const std::string& file_name) {
 
 int RunPack(const Args& args) {
   const char* usage = "pack SRC_DIR OUT_FILE [--product-id ID] [--content-key KEY]";
-  TPackOptions options;
+  PackOptions options;
   std::vector<std::string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -54,10 +54,10 @@ int RunPack(const Args& args) {
 
 int RunList(const Args& args) {
   if (args.size() != 1) return BadArguments("ls ARCHIVE");
-  TCDArchiver archive;
+  ArchiveReader archive;
   OpenForInspection(archive, args[0]);
   std::string listing;
-  for (const TDirEntry& entry : archive.Entries()) {
+  for (const DirectoryEntry& entry : archive.Entries()) {
     listing += std::to_string(entry.Rec.Size) + '\t' + entry.Name + '\n';
   }
   std::cout << listing << std::flush;
@@ -66,14 +66,14 @@ int RunList(const Args& args) {
 
 int RunCat(const Args& args) {
   if (args.size() != 2) return BadArguments("cat ARCHIVE NAME");
-  TCDArchiver archive;
+  ArchiveReader archive;
   OpenForInspection(archive, args[0]);
   uint32_t size = 0;
   if (!archive.GetFileSize(args[1], size)) {
     std::cerr << "qilcd cat: no entry '" << args[1] << "' in " << args[0] << std::endl;
     return 1;
   }
-  TMemoryStream stream;
+  MemoryStream stream;
   archive.ReadFile(args[1], stream);
   if (std::fwrite(stream.Data(), 1, stream.Size(), stdout) != stream.Size() ||
       std::fflush(stdout) != 0) {

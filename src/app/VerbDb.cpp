@@ -10,26 +10,26 @@
 #include <string>
 
 #include "app/Verbs.h"
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "base/Convert.h"
-#include "mathdb/MathDB.h"
+#include "mathdb/MathDatabase.h"
 
 namespace qil::app {
 
 namespace {
 
-void PrintHeader(const TMathDBManager& db) {
-  const TMathDBHeader& h = db.Header();
+void PrintHeader(const MathDatabase& db) {
+  const DatabaseHeader& h = db.Header();
   std::printf("Math DB version %d: %d records, index at %d, counts list at %d (%d bytes)\n", h.Version,
               h.RecordCount, h.IndexOffset, h.CountsOffset, h.CountsSize);
 }
 
 // One line per line of Counts; returns the number of faults found.
-int PrintCounts(const TMathDBManager& db) {
+int PrintCounts(const MathDatabase& db) {
   int faults = 0;
   std::printf("%-4s %8s %7s %7s %7s %7s  %s\n", "code", "count", "level1", "level2", "level3", "level4",
               "name");
-  const TStringList& counts = db.Counts();
+  const StringList& counts = db.Counts();
   for (int i = 0; i < counts.Count(); ++i) {
     const std::string code = counts.Name(i);
     const std::string stored = counts.ValueFromIndex(i);
@@ -51,12 +51,12 @@ int PrintCounts(const TMathDBManager& db) {
 }
 
 // Reads every bundle; returns the number of damaged ones.
-int CheckBundles(TMathDBManager& db) {
+int CheckBundles(MathDatabase& db) {
   int damaged = 0;
   for (int32_t position = 0; position < db.RecordCount(); ++position) {
     std::string fault;
     try {
-      const TMathBundlePtr bundle = db.ReadBundle(position);
+      const ProblemBundlePtr bundle = db.ReadBundle(position);
       if (bundle->IndexOfFile("P.htm") < 0) fault = "it has no P.htm";
     } catch (const std::exception& error) {
       fault = error.what();
@@ -77,8 +77,8 @@ int RunDb(const Args& args) {
     std::cerr << "usage: qilcd db ARCHIVE" << std::endl;
     return 2;
   }
-  TCDArchiver archive;
-  TMathDBManager db;
+  ArchiveReader archive;
+  MathDatabase db;
   try {
     archive.Open(args[0], std::string(), true);
     db.Load(archive);

@@ -25,7 +25,7 @@ namespace qil::app {
 namespace {
 
 struct EngineArgs {
-  TEngineOptions options;
+  EngineOptions options;
   std::string clipboard_file;
   std::optional<uint32_t> time_of_day;
   std::vector<std::string> positional;
@@ -76,7 +76,7 @@ bool ParseEngineArgs(const char* verb, const Args& args, EngineArgs& out) {
 std::string ExpandAddress(const std::string& address) {
   if (address.find("://") != std::string::npos) return address;
   const std::string path = !address.empty() && address[0] == '/' ? address.substr(1) : address;
-  return std::string(TEngine::kSchemeName) + "://" + TEngine::kHostName + "/" + path;
+  return std::string(Engine::kSchemeName) + "://" + Engine::kHostName + "/" + path;
 }
 
 // The headless platform of one run, installed for its length.
@@ -96,9 +96,9 @@ class RunPlatform {
 };
 
 // Starts the engine or shows the start-up error (exit code 2 follows).
-std::unique_ptr<TEngine> Start(const EngineArgs& args) {
+std::unique_ptr<Engine> Start(const EngineArgs& args) {
   std::string error;
-  std::unique_ptr<TEngine> engine = StartEngine(args.options, error);
+  std::unique_ptr<Engine> engine = StartEngine(args.options, error);
   if (!engine) CurrentPlatform().ShowError(error);
   return engine;
 }
@@ -114,10 +114,10 @@ int RunGet(const Args& args) {
     return 2;
   }
   RunPlatform platform(parsed.clipboard_file, parsed.time_of_day);
-  std::unique_ptr<TEngine> engine = Start(parsed);
+  std::unique_ptr<Engine> engine = Start(parsed);
   if (!engine) return 2;
   const std::string url = ExpandAddress(parsed.positional[0]);
-  const TFetchResult answer = FetchAddress(url);
+  const FetchResult answer = FetchAddress(url);
   if (!answer.Found) {
     std::cerr << "qilcd get: no answer for " << url << std::endl;
     return 1;
@@ -135,12 +135,12 @@ int RunSession(const Args& args) {
     return 2;
   }
   RunPlatform platform(parsed.clipboard_file, parsed.time_of_day);
-  std::unique_ptr<TEngine> engine = Start(parsed);
+  std::unique_ptr<Engine> engine = Start(parsed);
   if (!engine) return 2;
   std::string line;
   while (std::getline(std::cin, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const TFetchResult answer = FetchAddress(ExpandAddress(line));
+    const FetchResult answer = FetchAddress(ExpandAddress(line));
     if (answer.Found) {
       const std::string mime = answer.MimeType.empty() ? "-" : answer.MimeType;
       std::cout << "200 " << mime << " " << answer.Body.size() << "\n";

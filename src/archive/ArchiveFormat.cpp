@@ -22,8 +22,8 @@ std::string FieldText(const uint8_t* field, size_t limit) {
 
 }  // namespace
 
-THeader THeader::Decode(const uint8_t* plain) {
-  THeader header;
+ArchiveHeader ArchiveHeader::Decode(const uint8_t* plain) {
+  ArchiveHeader header;
   header.magic.assign(reinterpret_cast<const char*>(plain), kMagic.size());
   header.version = LoadU32LE(plain + kVersionAt);
   header.names_offset = LoadU32LE(plain + kNamesOffsetAt);
@@ -35,7 +35,7 @@ THeader THeader::Decode(const uint8_t* plain) {
   return header;
 }
 
-std::string THeader::Encode() const {
+std::string ArchiveHeader::Encode() const {
   std::string plain(kHeaderSize, '\0');
   auto* bytes = reinterpret_cast<uint8_t*>(plain.data());
   const std::string magic_bytes = magic.substr(0, kMagic.size());

@@ -39,7 +39,7 @@ constexpr size_t kRecordSize = 8;
 constexpr uint64_t RoundUp8(uint64_t n) { return (n + 7) & ~uint64_t{7}; }
 
 // The fields of a deciphered header that the engine uses.
-struct THeader {
+struct ArchiveHeader {
   std::string magic{kMagic};  // the first four bytes
   uint32_t version = kVersion;
   uint32_t names_offset = 0;
@@ -50,7 +50,7 @@ struct THeader {
   std::string product_id;   // at most kProductIdFieldSize bytes, no NUL
 
   // Reads the fields from kHeaderSize plain bytes.
-  static THeader Decode(const uint8_t* plain);
+  static ArchiveHeader Decode(const uint8_t* plain);
   // The kHeaderSize plain bytes of these fields, reserved bytes zero. Texts
   // longer than their fields are cut to fit.
   std::string Encode() const;

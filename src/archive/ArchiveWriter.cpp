@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "archive/ArchiveFormat.h"
-#include "archive/BlowFish.h"
+#include "archive/Blowfish.h"
 #include "base/Exceptions.h"
 
 namespace qil {
@@ -17,7 +17,7 @@ namespace qil {
 namespace {
 
 // Appends bytes enciphered with cipher, padded with zero bytes to whole blocks.
-void AppendEnciphered(std::string& out, std::string_view plain, TBlowFish& cipher) {
+void AppendEnciphered(std::string& out, std::string_view plain, Blowfish& cipher) {
   const size_t at = out.size();
   out.append(plain);
   out.resize(at + archive::RoundUp8(plain.size()), '\0');
@@ -40,7 +40,7 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-void TArchiveWriter::SetProductId(std::string_view product_id) {
+void ArchiveWriter::SetProductId(std::string_view product_id) {
   if (product_id.size() > archive::kProductIdFieldSize ||
       product_id.find('\0') != std::string_view::npos) {
     throw Exception("The product ID must be at most 16 bytes without NUL.");
@@ -48,14 +48,14 @@ void TArchiveWriter::SetProductId(std::string_view product_id) {
   product_id_.assign(product_id);
 }
 
-void TArchiveWriter::SetContentKey(std::string_view key) {
+void ArchiveWriter::SetContentKey(std::string_view key) {
   if (key.size() > archive::kMaxContentKeyLength || key.find('\0') != std::string_view::npos) {
     throw Exception("The content key must be at most 56 bytes without NUL.");
   }
   content_key_.assign(key);
 }
 
-void TArchiveWriter::AddEntry(std::string_view name, std::string bytes) {
+void ArchiveWriter::AddEntry(std::string_view name, std::string bytes) {
   if (name.empty() || name.front() == '/' || name.find_first_of(std::string_view("\r\n\0", 3)) !=
                                                  std::string_view::npos) {
     throw Exception("Bad archive entry name '" + std::string(name) +
@@ -67,9 +67,9 @@ void TArchiveWriter::AddEntry(std::string_view name, std::string bytes) {
   entries_.push_back({std::string(name), std::move(bytes)});
 }
 
-void TArchiveWriter::SetDataRegion(std::string plain) { data_region_ = std::move(plain); }
+void ArchiveWriter::SetDataRegion(std::string plain) { data_region_ = std::move(plain); }
 
-std::string TArchiveWriter::Build() const {
+std::string ArchiveWriter::Build() const {
   std::string names;
   for (const Entry& entry : entries_) {
     names += entry.name;
@@ -77,7 +77,7 @@ std::string TArchiveWriter::Build() const {
   }
 
   // Layout: header, name block, record block, entries, data region; all 8-aligned.
-  archive::THeader header;
+  archive::ArchiveHeader header;
   header.names_offset = static_cast<uint32_t>(archive::RoundUp8(archive::kHeaderSize));
   uint64_t at = header.names_offset + archive::RoundUp8(names.size()) +
                 entries_.size() * archive::kRecordSize;
@@ -100,7 +100,7 @@ std::string TArchiveWriter::Build() const {
   header.content_key = content_key_;
   header.product_id = product_id_;
 
-  TBlowFish cipher;
+  Blowfish cipher;
   std::string out;
   out.reserve(total);
   // The header's 16 whole blocks are enciphered; its 4-byte tail carries
@@ -119,16 +119,16 @@ std::string TArchiveWriter::Build() const {
   return out;
 }
 
-void TArchiveWriter::WriteToFile(const std::string& path) const {
+void ArchiveWriter::WriteToFile(const std::string& path) const {
   const std::string bytes = Build();
   std::string temporary = path + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) throw EFOpenError("Cannot create file " + path);
+  if (fd < 0) throw FileOpenError("Cannot create file " + path);
   const bool written = ::fchmod(fd, 0644) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
     ::unlink(temporary.c_str());
-    throw EStreamError("Cannot write file " + path);
+    throw StreamError("Cannot write file " + path);
   }
 }
 

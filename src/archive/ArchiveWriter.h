@@ -26,7 +26,7 @@
 
 namespace qil {
 
-class TArchiveWriter {
+class ArchiveWriter {
  public:
   static constexpr std::string_view kDefaultProductId = "QVRTLNDX100";
   static constexpr std::string_view kDefaultContentKey = "Orvella demo disc content";
@@ -44,8 +44,8 @@ class TArchiveWriter {
 
   // The complete archive file.
   std::string Build() const;
-  // Build() written to path through a temporary file; raises EFOpenError or
-  // EStreamError when the file cannot be written.
+  // Build() written to path through a temporary file; raises FileOpenError or
+  // StreamError when the file cannot be written.
   void WriteToFile(const std::string& path) const;
 
  private:

@@ -15,9 +15,9 @@ namespace {
 
 std::string ReadWholeFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw EFOpenError("Cannot open file " + path.string());
+  if (!in) throw FileOpenError("Cannot open file " + path.string());
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw EStreamError("Cannot read file " + path.string());
+  if (in.bad()) throw StreamError("Cannot read file " + path.string());
   return bytes;
 }
 
@@ -40,8 +40,8 @@ std::vector<std::string> ListFolderFiles(const fs::path& src_dir) {
   return names;
 }
 
-void PackFolder(const fs::path& src_dir, const fs::path& out_file, const TPackOptions& options) {
-  TArchiveWriter writer;
+void PackFolder(const fs::path& src_dir, const fs::path& out_file, const PackOptions& options) {
+  ArchiveWriter writer;
   writer.SetProductId(options.product_id);
   if (options.content_key) writer.SetContentKey(*options.content_key);
   for (const std::string& name : ListFolderFiles(src_dir)) {

@@ -1,6 +1,7 @@
 #include "base/Convert.h"
 
 #include <charconv>
+#include <cstdio>
 
 #include "base/Exceptions.h"
 
@@ -29,7 +30,7 @@ std::optional<int32_t> TryStrToInt(std::string_view text) {
 
 int32_t StrToInt(std::string_view text) {
   if (auto value = TryStrToInt(text)) return *value;
-  throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+  throw ConvertError("'" + std::string(text) + "' is not a valid integer value");
 }
 
 int32_t StrToIntDef(std::string_view text, int32_t fallback) {
@@ -40,6 +41,34 @@ std::string IntToStr(int64_t value) {
   char buffer[24];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, result.ptr);
+}
+
+std::string FormatThousands(int64_t n) {
+  const bool negative = n < 0;
+  // Unsigned arithmetic: the magnitude of INT64_MIN does not fit a signed 64-bit integer.
+  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
+  const std::string digits = std::to_string(magnitude);
+  std::string out;
+  if (negative) out += '-';
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
+std::string FormatZeroPadded(const char* pattern, int32_t n) {
+  char buffer[64];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  const int length = std::snprintf(buffer, sizeof buffer, pattern, n);
+#pragma GCC diagnostic pop
+  if (length < 0) return std::string();
+  std::string out(buffer, static_cast<size_t>(length) < sizeof buffer ? length : sizeof buffer - 1);
+  for (char& c : out) {
+    if (c == ' ') c = '0';
+  }
+  return out;
 }
 
 }  // namespace qil

@@ -4,7 +4,7 @@
 // from qil::Exception. The messages are shown to users as they stand (error
 // boxes, the module manager's error page), so callers pass them exactly as
 // the product's texts read. Subsystems derive their own classes from these
-// (EReaderException in archive/, EMathDBException in mathdb/).
+// (ArchiveError in archive/, DatabaseError in mathdb/).
 #pragma once
 
 #include <exception>
@@ -24,27 +24,27 @@ class Exception : public std::exception {
 };
 
 // A text that is not a valid decimal number ("'abc' is not a valid integer value").
-class EConvertError : public Exception {
+class ConvertError : public Exception {
  public:
   using Exception::Exception;
 };
 
 // An index outside a list ("List index out of bounds (5)").
-class EListError : public Exception {
+class ListError : public Exception {
  public:
   using Exception::Exception;
 };
 
 // A failed read or write of a stream or file.
-class EStreamError : public Exception {
+class StreamError : public Exception {
  public:
   using Exception::Exception;
 };
 
 // A file that cannot be opened ("Cannot open file NAME").
-class EFOpenError : public EStreamError {
+class FileOpenError : public StreamError {
  public:
-  using EStreamError::EStreamError;
+  using StreamError::StreamError;
 };
 
 }  // namespace qil

@@ -5,12 +5,12 @@
 
 namespace qil {
 
-void TMemoryStream::SetSize(size_t size) {
+void MemoryStream::SetSize(size_t size) {
   bytes_.resize(size);
   position_ = std::min(position_, size);
 }
 
-size_t TMemoryStream::Read(void* buffer, size_t count) {
+size_t MemoryStream::Read(void* buffer, size_t count) {
   if (position_ >= bytes_.size()) return 0;
   const size_t n = std::min(count, bytes_.size() - position_);
   std::memcpy(buffer, bytes_.data() + position_, n);
@@ -18,7 +18,7 @@ size_t TMemoryStream::Read(void* buffer, size_t count) {
   return n;
 }
 
-void TMemoryStream::Write(const void* buffer, size_t count) {
+void MemoryStream::Write(const void* buffer, size_t count) {
   if (count == 0) return;
   if (position_ == bytes_.size()) {
     bytes_.append(static_cast<const char*>(buffer), count);
@@ -29,17 +29,17 @@ void TMemoryStream::Write(const void* buffer, size_t count) {
   position_ += count;
 }
 
-void TMemoryStream::Clear() {
+void MemoryStream::Clear() {
   bytes_.clear();
   position_ = 0;
 }
 
-void TMemoryStream::Assign(std::string bytes) {
+void MemoryStream::Assign(std::string bytes) {
   bytes_ = std::move(bytes);
   position_ = 0;
 }
 
-std::string TMemoryStream::Take() {
+std::string MemoryStream::Take() {
   std::string out = std::move(bytes_);
   Clear();
   return out;

@@ -12,10 +12,10 @@
 
 namespace qil {
 
-class TMemoryStream {
+class MemoryStream {
  public:
-  TMemoryStream() = default;
-  explicit TMemoryStream(std::string bytes) : bytes_(std::move(bytes)) {}
+  MemoryStream() = default;
+  explicit MemoryStream(std::string bytes) : bytes_(std::move(bytes)) {}
 
   size_t Size() const { return bytes_.size(); }
   // Grows with zero bytes or cuts; a position beyond the new end moves to it.

@@ -9,42 +9,42 @@
 
 namespace qil {
 
-void TStringList::CheckIndex(int index) const {
+void StringList::CheckIndex(int index) const {
   if (index < 0 || index >= Count()) {
-    throw EListError("List index out of bounds (" + IntToStr(index) + ")");
+    throw ListError("List index out of bounds (" + IntToStr(index) + ")");
   }
 }
 
-void TStringList::CheckUnsorted(const char* operation) const {
-  if (sorted_) throw EListError(std::string(operation) + " not allowed on sorted list");
+void StringList::CheckUnsorted(const char* operation) const {
+  if (sorted_) throw ListError(std::string(operation) + " not allowed on sorted list");
 }
 
-const std::string& TStringList::Get(int index) const {
+const std::string& StringList::Get(int index) const {
   CheckIndex(index);
   return items_[index].line;
 }
 
-void TStringList::Put(int index, std::string line) {
+void StringList::Put(int index, std::string line) {
   CheckIndex(index);
   CheckUnsorted("Put");
   items_[index].line = std::move(line);
 }
 
-const std::shared_ptr<TObject>& TStringList::Object(int index) const {
+const std::shared_ptr<ListObject>& StringList::Object(int index) const {
   CheckIndex(index);
   return items_[index].object;
 }
 
-void TStringList::PutObject(int index, std::shared_ptr<TObject> object) {
+void StringList::PutObject(int index, std::shared_ptr<ListObject> object) {
   CheckIndex(index);
   items_[index].object = std::move(object);
 }
 
-int TStringList::CompareStrings(std::string_view a, std::string_view b) const {
+int StringList::CompareStrings(std::string_view a, std::string_view b) const {
   return case_sensitive_ ? CompareStr(a, b) : CompareText(a, b);
 }
 
-bool TStringList::Find(std::string_view text, int& index) const {
+bool StringList::Find(std::string_view text, int& index) const {
   auto it = std::lower_bound(items_.begin(), items_.end(), text,
                              [this](const Item& item, std::string_view key) {
                                return CompareStrings(item.line, key) < 0;
@@ -53,7 +53,7 @@ bool TStringList::Find(std::string_view text, int& index) const {
   return it != items_.end() && CompareStrings(it->line, text) == 0;
 }
 
-int TStringList::Add(std::string line, std::shared_ptr<TObject> object) {
+int StringList::Add(std::string line, std::shared_ptr<ListObject> object) {
   if (!sorted_) {
     items_.push_back({std::move(line), std::move(object)});
     return Count() - 1;
@@ -64,20 +64,20 @@ int TStringList::Add(std::string line, std::shared_ptr<TObject> object) {
   return index;
 }
 
-void TStringList::Insert(int index, std::string line, std::shared_ptr<TObject> object) {
+void StringList::Insert(int index, std::string line, std::shared_ptr<ListObject> object) {
   CheckUnsorted("Insert");
   if (index < 0 || index > Count()) {
-    throw EListError("List index out of bounds (" + IntToStr(index) + ")");
+    throw ListError("List index out of bounds (" + IntToStr(index) + ")");
   }
   items_.insert(items_.begin() + index, {std::move(line), std::move(object)});
 }
 
-void TStringList::Delete(int index) {
+void StringList::Delete(int index) {
   CheckIndex(index);
   items_.erase(items_.begin() + index);
 }
 
-void TStringList::Move(int from, int to) {
+void StringList::Move(int from, int to) {
   CheckUnsorted("Move");
   CheckIndex(from);
   CheckIndex(to);
@@ -87,14 +87,14 @@ void TStringList::Move(int from, int to) {
   items_.insert(items_.begin() + to, std::move(item));
 }
 
-void TStringList::Exchange(int a, int b) {
+void StringList::Exchange(int a, int b) {
   CheckUnsorted("Exchange");
   CheckIndex(a);
   CheckIndex(b);
   std::swap(items_[a], items_[b]);
 }
 
-int TStringList::IndexOf(std::string_view text) const {
+int StringList::IndexOf(std::string_view text) const {
   if (sorted_) {
     int index = 0;
     return Find(text, index) ? index : -1;
@@ -105,7 +105,7 @@ int TStringList::IndexOf(std::string_view text) const {
   return -1;
 }
 
-int TStringList::IndexOfName(std::string_view name) const {
+int StringList::IndexOfName(std::string_view name) const {
   for (int i = 0; i < Count(); ++i) {
     const std::string& line = items_[i].line;
     const size_t eq = line.find('=');
@@ -116,12 +116,12 @@ int TStringList::IndexOfName(std::string_view name) const {
   return -1;
 }
 
-std::string TStringList::Value(std::string_view name) const {
+std::string StringList::Value(std::string_view name) const {
   const int index = IndexOfName(name);
   return index < 0 ? std::string() : ValueFromIndex(index);
 }
 
-void TStringList::SetValue(std::string_view name, std::string_view value) {
+void StringList::SetValue(std::string_view name, std::string_view value) {
   const int index = IndexOfName(name);
   if (value.empty()) {
     if (index >= 0) Delete(index);
@@ -131,7 +131,7 @@ void TStringList::SetValue(std::string_view name, std::string_view value) {
   if (index < 0) {
     Add(std::move(line));
   } else if (sorted_) {
-    std::shared_ptr<TObject> object = items_[index].object;
+    std::shared_ptr<ListObject> object = items_[index].object;
     Delete(index);
     Add(std::move(line), std::move(object));
   } else {
@@ -139,35 +139,35 @@ void TStringList::SetValue(std::string_view name, std::string_view value) {
   }
 }
 
-std::string TStringList::Name(int index) const {
+std::string StringList::Name(int index) const {
   const std::string& line = Get(index);
   const size_t eq = line.find('=');
   return eq == std::string::npos ? std::string() : line.substr(0, eq);
 }
 
-std::string TStringList::ValueFromIndex(int index) const {
+std::string StringList::ValueFromIndex(int index) const {
   const std::string& line = Get(index);
   const size_t eq = line.find('=');
   return eq == std::string::npos ? std::string() : line.substr(eq + 1);
 }
 
-void TStringList::SetSorted(bool sorted) {
+void StringList::SetSorted(bool sorted) {
   if (sorted && !sorted_) Sort();
   sorted_ = sorted;
 }
 
-void TStringList::SetCaseSensitive(bool case_sensitive) {
+void StringList::SetCaseSensitive(bool case_sensitive) {
   case_sensitive_ = case_sensitive;
   if (sorted_) Sort();
 }
 
-void TStringList::Sort() {
+void StringList::Sort() {
   std::stable_sort(items_.begin(), items_.end(), [this](const Item& a, const Item& b) {
     return CompareStrings(a.line, b.line) < 0;
   });
 }
 
-std::string TStringList::Text() const {
+std::string StringList::Text() const {
   size_t total = 0;
   for (const Item& item : items_) total += item.line.size() + 2;
   std::string out;
@@ -179,7 +179,7 @@ std::string TStringList::Text() const {
   return out;
 }
 
-void TStringList::SetText(std::string_view text) {
+void StringList::SetText(std::string_view text) {
   Clear();
   const size_t nul = text.find('\0');
   if (nul != std::string_view::npos) text = text.substr(0, nul);
@@ -201,7 +201,7 @@ static bool NeedsQuotes(std::string_view item) {
   return false;
 }
 
-std::string TStringList::CommaText() const {
+std::string StringList::CommaText() const {
   if (Count() == 1 && items_[0].line.empty()) return "\"\"";
   std::string out;
   for (int i = 0; i < Count(); ++i) {
@@ -226,7 +226,7 @@ static bool IsBlank(char c) {
   return u >= 1 && u <= ' ';
 }
 
-void TStringList::SetCommaText(std::string_view text) {
+void StringList::SetCommaText(std::string_view text) {
   Clear();
   const size_t nul = text.find('\0');
   if (nul != std::string_view::npos) text = text.substr(0, nul);
@@ -265,23 +265,23 @@ void TStringList::SetCommaText(std::string_view text) {
   }
 }
 
-void TStringList::LoadFromStream(TMemoryStream& stream) {
+void StringList::LoadFromStream(MemoryStream& stream) {
   const size_t position = std::min(stream.Position(), stream.Size());
   SetText(stream.View().substr(position));
   stream.SetPosition(stream.Size());
 }
 
-void TStringList::SaveToStream(TMemoryStream& stream) const { stream.Write(Text()); }
+void StringList::SaveToStream(MemoryStream& stream) const { stream.Write(Text()); }
 
-void TStringList::Assign(const TStringList& other) {
+void StringList::Assign(const StringList& other) {
   if (&other == this) return;
   items_ = other.items_;
   if (sorted_) Sort();
 }
 
-void TStringList::AddStrings(const TStringList& other) {
+void StringList::AddStrings(const StringList& other) {
   if (&other == this) {
-    const TStringList copy = other;
+    const StringList copy = other;
     AddStrings(copy);
     return;
   }

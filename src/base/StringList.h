@@ -14,8 +14,8 @@
 //    blank, a control character, a comma or a double quote (quotes inside are
 //    doubled); SetCommaText reads items separated by commas or blanks outside
 //    double quotes.
-// Objects are held by shared ownership (std::shared_ptr<TObject>); a line
-// without one holds nullptr. An index outside the list raises EListError.
+// Objects are held by shared ownership (std::shared_ptr<ListObject>); a line
+// without one holds nullptr. An index outside the list raises ListError.
 // Not thread-safe.
 #pragma once
 
@@ -27,17 +27,17 @@
 
 namespace qil {
 
-class TMemoryStream;
+class MemoryStream;
 
 // The root of every object a string list can carry.
-class TObject {
+class ListObject {
  public:
-  virtual ~TObject() = default;
+  virtual ~ListObject() = default;
 };
 
-class TStringList {
+class StringList {
  public:
-  TStringList() = default;
+  StringList() = default;
 
   int Count() const { return static_cast<int>(items_.size()); }
   bool Empty() const { return items_.empty(); }
@@ -45,13 +45,13 @@ class TStringList {
   const std::string& operator[](int index) const { return Get(index); }
   const std::string& Get(int index) const;
   void Put(int index, std::string line);
-  const std::shared_ptr<TObject>& Object(int index) const;
-  void PutObject(int index, std::shared_ptr<TObject> object);
+  const std::shared_ptr<ListObject>& Object(int index) const;
+  void PutObject(int index, std::shared_ptr<ListObject> object);
 
   // Appends (or, when sorted, inserts in order) and returns the line's index.
   // On a sorted list a duplicate is not added; the index of the existing line is returned.
-  int Add(std::string line, std::shared_ptr<TObject> object = nullptr);
-  void Insert(int index, std::string line, std::shared_ptr<TObject> object = nullptr);
+  int Add(std::string line, std::shared_ptr<ListObject> object = nullptr);
+  void Insert(int index, std::string line, std::shared_ptr<ListObject> object = nullptr);
   void Delete(int index);
   void Move(int from, int to);
   void Exchange(int a, int b);
@@ -93,14 +93,14 @@ class TStringList {
   void SetCommaText(std::string_view text);
 
   // Replaces the lines by those of the stream's bytes from its position on.
-  void LoadFromStream(TMemoryStream& stream);
+  void LoadFromStream(MemoryStream& stream);
   // Appends Text() at the stream's position.
-  void SaveToStream(TMemoryStream& stream) const;
+  void SaveToStream(MemoryStream& stream) const;
 
   // Copies lines and objects (not the sorting and case settings) of another list.
-  void Assign(const TStringList& other);
+  void Assign(const StringList& other);
   // Appends every line of another list (sorted lists insert in order).
-  void AddStrings(const TStringList& other);
+  void AddStrings(const StringList& other);
 
   // Compares two lines under this list's case rule.
   int CompareStrings(std::string_view a, std::string_view b) const;
@@ -108,7 +108,7 @@ class TStringList {
  private:
   struct Item {
     std::string line;
-    std::shared_ptr<TObject> object;
+    std::shared_ptr<ListObject> object;
   };
 
   void CheckIndex(int index) const;

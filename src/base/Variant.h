@@ -10,12 +10,12 @@
 
 namespace qil {
 
-class TVariant {
+class Variant {
  public:
-  TVariant() = default;
-  TVariant(std::string text) : value_(std::move(text)) {}
-  TVariant(const char* text) : value_(std::string(text)) {}
-  TVariant(int32_t number) : value_(number) {}
+  Variant() = default;
+  Variant(std::string text) : value_(std::move(text)) {}
+  Variant(const char* text) : value_(std::string(text)) {}
+  Variant(int32_t number) : value_(number) {}
 
   bool IsEmpty() const { return std::holds_alternative<std::monostate>(value_); }
   bool IsString() const { return std::holds_alternative<std::string>(value_); }
@@ -25,10 +25,10 @@ class TVariant {
   std::string ToString() const;
 
   // The integer itself, 0 for the empty value, or a string read with the
-  // strict decimal conversion (raises EConvertError when it is not a number).
+  // strict decimal conversion (raises ConvertError when it is not a number).
   int32_t ToInteger() const;
 
-  bool operator==(const TVariant& other) const = default;
+  bool operator==(const Variant& other) const = default;
 
  private:
   std::variant<std::monostate, std::string, int32_t> value_;

@@ -49,14 +49,14 @@ std::string FirstWord(std::string_view tag) {
     return false;
   });
   if (!found) {
-    const TStringList no_words;
+    const StringList no_words;
     return no_words[0];
   }
   return first;
 }
 
 // The value of the first word of the form name=VALUE (key letter case ignored).
-std::string SectionNameOf(const TStringList& words) {
+std::string SectionNameOf(const StringList& words) {
   for (int i = 0; i < words.Count(); ++i) {
     const std::string& word = words[i];
     const size_t eq = word.find('=');
@@ -68,9 +68,9 @@ std::string SectionNameOf(const TStringList& words) {
 }
 
 // Scans tags from position on until one whose first word is keyword.
-TTagMatch FindTagWithFirstWord(std::string_view text, size_t& position, std::string_view keyword) {
+TagMatch FindTagWithFirstWord(std::string_view text, size_t& position, std::string_view keyword) {
   while (true) {
-    TTagMatch match = FindNextTag(text, position);
+    TagMatch match = FindNextTag(text, position);
     if (!match.found) return match;
     if (SameText(FirstWord(match.tag), keyword)) return match;
   }
@@ -78,8 +78,8 @@ TTagMatch FindTagWithFirstWord(std::string_view text, size_t& position, std::str
 
 }  // namespace
 
-TTagMatch FindNextTag(std::string_view text, size_t& position) {
-  TTagMatch match;
+TagMatch FindNextTag(std::string_view text, size_t& position) {
+  TagMatch match;
   const size_t open = text.find("<%", position);
   if (open == std::string_view::npos) return match;
   // The closing "%>" is searched from the "<" itself, so "<%>" is a whole tag.
@@ -95,8 +95,8 @@ TTagMatch FindNextTag(std::string_view text, size_t& position) {
   return match;
 }
 
-TStringList SplitTag(std::string_view tag) {
-  TStringList words;
+StringList SplitTag(std::string_view tag) {
+  StringList words;
   VisitTagWords(tag, [&](std::string_view word) {
     words.Add(std::string(word));
     return true;
@@ -105,29 +105,29 @@ TStringList SplitTag(std::string_view tag) {
 }
 
 // ---------------------------------------------------------------------------
-// TSection
+// TemplateSection
 
-TSection::TSection(TSectionedTemplate* owner, std::string source, std::string name)
+TemplateSection::TemplateSection(SectionedTemplate* owner, std::string source, std::string name)
     : name_(std::move(name)), owner_(owner), source_(std::move(source)) {
   Parse();
 }
 
-TSection::TSection(TSectionedTemplate* owner, std::string source, std::string name, NoParse)
+TemplateSection::TemplateSection(SectionedTemplate* owner, std::string source, std::string name, NoParse)
     : name_(std::move(name)), owner_(owner), source_(std::move(source)) {}
 
-void TSection::Parse() {
+void TemplateSection::Parse() {
   const std::string_view source = source_;
   text_.clear();
   text_.reserve(source.size());
   size_t position = 0;
   size_t previous_end = 0;
   while (true) {
-    const TTagMatch match = FindNextTag(source, position);
+    const TagMatch match = FindNextTag(source, position);
     if (!match.found) break;
     const std::string first = FirstWord(match.tag);
     text_.append(source.substr(previous_end, match.start - previous_end));
     if (!first.empty() && first[0] == '=') {
-      TSectionVar slot;
+      TemplateVariable slot;
       slot.Position = text_.size();
       vars_.emplace_back(first.substr(1), std::move(slot));
     }
@@ -136,13 +136,13 @@ void TSection::Parse() {
   text_.append(source.substr(previous_end));
 }
 
-void TSection::SetVar(std::string_view name, const TVariant& value) {
+void TemplateSection::SetVar(std::string_view name, const Variant& value) {
   for (auto& [slot_name, slot] : vars_) {
     if (SameText(slot_name, name)) slot.Value = value;
   }
 }
 
-std::string TSection::Generate() const {
+std::string TemplateSection::Generate() const {
   if (!visible_) return std::string();
   if (vars_.empty()) return text_;
   std::string out;
@@ -157,16 +157,16 @@ std::string TSection::Generate() const {
   return out;
 }
 
-void TSection::WriteToStream(TMemoryStream& stream) const {
+void TemplateSection::WriteToStream(MemoryStream& stream) const {
   const std::string out = Generate();
   if (!out.empty()) stream.Write(out);
 }
 
 // ---------------------------------------------------------------------------
-// TSectionedTemplate
+// SectionedTemplate
 
-TSectionedTemplate::TSectionedTemplate(std::string path, std::string source)
-    : TSection(nullptr, std::move(source), std::string(), NoParse{}), file_name_(std::move(path)) {
+SectionedTemplate::SectionedTemplate(std::string path, std::string source)
+    : TemplateSection(nullptr, std::move(source), std::string(), NoParse{}), file_name_(std::move(path)) {
   const size_t slash = file_name_.rfind('/');
   const std::string base = slash == std::string::npos ? file_name_ : file_name_.substr(slash + 1);
   // Cut at the extension as written in lower case; a name without it is empty.
@@ -174,18 +174,18 @@ TSectionedTemplate::TSectionedTemplate(std::string path, std::string source)
   SetName(extension == std::string::npos ? std::string() : base.substr(0, extension));
 }
 
-std::unique_ptr<TSectionedTemplate> TSectionedTemplate::CreateFromStream(const std::string& path,
-                                                                         TMemoryStream& stream) {
+std::unique_ptr<SectionedTemplate> SectionedTemplate::CreateFromStream(const std::string& path,
+                                                                         MemoryStream& stream) {
   const size_t position = std::min(stream.Position(), stream.Size());
   return CreateFromText(path, std::string(stream.View().substr(position)));
 }
 
-std::unique_ptr<TSectionedTemplate> TSectionedTemplate::CreateFromText(const std::string& path,
+std::unique_ptr<SectionedTemplate> SectionedTemplate::CreateFromText(const std::string& path,
                                                                        std::string source) {
   if (!std::string_view(source).starts_with(kTemplateMarker)) {
     throw Exception("Trying to parse non-template: " + path + "\r\n");
   }
-  std::unique_ptr<TSectionedTemplate> result(new TSectionedTemplate(path, std::move(source)));
+  std::unique_ptr<SectionedTemplate> result(new SectionedTemplate(path, std::move(source)));
   try {
     result->Parse();
   } catch (const std::exception& error) {
@@ -194,32 +194,32 @@ std::unique_ptr<TSectionedTemplate> TSectionedTemplate::CreateFromText(const std
   return result;
 }
 
-void TSectionedTemplate::Parse() {
+void SectionedTemplate::Parse() {
   const std::string_view source = Source();
   size_t position = 0;
   while (true) {
-    const TTagMatch open = FindTagWithFirstWord(source, position, "section");
+    const TagMatch open = FindTagWithFirstWord(source, position, "section");
     if (!open.found) break;
     std::string name = SectionNameOf(SplitTag(open.tag));
     const size_t body_start = position;
-    const TTagMatch close = FindTagWithFirstWord(source, position, "/section");
+    const TagMatch close = FindTagWithFirstWord(source, position, "/section");
     if (!close.found) break;
     // A section whose body is empty is kept and the scan goes on: a template
     // author who leaves one section blank still gets every section after it,
     // and a module that looks the blank one up finds it (it writes nothing).
-    sections_.push_back(std::make_unique<TSection>(
+    sections_.push_back(std::make_unique<TemplateSection>(
         this, std::string(source.substr(body_start, close.start - body_start)), std::move(name)));
   }
 }
 
-TSection& TSectionedTemplate::SectionByName(std::string_view name) const {
+TemplateSection& SectionedTemplate::SectionByName(std::string_view name) const {
   for (const auto& section : sections_) {
     if (SameText(section->Name(), name)) return *section;
   }
   throw Exception("Trying to reference non-existing section \"" + std::string(name) + "\"");
 }
 
-std::string TSectionedTemplate::Generate() const {
+std::string SectionedTemplate::Generate() const {
   if (!Visible()) return std::string();
   std::string out;
   for (const auto& section : sections_) out += section->Generate();

@@ -34,11 +34,11 @@
 
 namespace qil {
 
-class TMemoryStream;
-class TSectionedTemplate;
+class MemoryStream;
+class SectionedTemplate;
 
 // A tag found by FindNextTag: the text from "<%" through "%>" and where it starts.
-struct TTagMatch {
+struct TagMatch {
   bool found = false;
   size_t start = 0;  // offset of the "<" in the scanned text
   std::string_view tag;
@@ -47,51 +47,51 @@ struct TTagMatch {
 // Finds the next tag at or behind position. On success position moves just
 // behind the "%>"; when there is no complete tag, found is false and position
 // is left at the last "<%" seen (or unchanged when there is none).
-TTagMatch FindNextTag(std::string_view text, size_t& position);
+TagMatch FindNextTag(std::string_view text, size_t& position);
 
 // The words of a tag: quotes removed, "<%" and "%>" dropped, blanks and tabs
 // separate words, and every "%" is a word of its own.
-TStringList SplitTag(std::string_view tag);
+StringList SplitTag(std::string_view tag);
 
 // One variable slot: the value inserted at Position of the section's Text.
-struct TSectionVar {
-  TVariant Value = TVariant(std::string());
+struct TemplateVariable {
+  Variant Value = Variant(std::string());
   size_t Position = 0;
 };
 
-class TSection {
+class TemplateSection {
  public:
   // Builds a section from its body text and parses it. Raises on a tag without words.
-  TSection(TSectionedTemplate* owner, std::string source, std::string name);
-  virtual ~TSection() = default;
+  TemplateSection(SectionedTemplate* owner, std::string source, std::string name);
+  virtual ~TemplateSection() = default;
 
-  TSection(const TSection&) = delete;
-  TSection& operator=(const TSection&) = delete;
+  TemplateSection(const TemplateSection&) = delete;
+  TemplateSection& operator=(const TemplateSection&) = delete;
 
   const std::string& Name() const { return name_; }
-  TSectionedTemplate* Owner() const { return owner_; }
+  SectionedTemplate* Owner() const { return owner_; }
   const std::string& Source() const { return source_; }
   // The body with every tag removed.
   const std::string& Text() const { return text_; }
   // The slots in the order they occur; names may repeat.
-  const std::vector<std::pair<std::string, TSectionVar>>& Vars() const { return vars_; }
+  const std::vector<std::pair<std::string, TemplateVariable>>& Vars() const { return vars_; }
 
   bool Visible() const { return visible_; }
   void SetVisible(bool visible) { visible_ = visible; }
 
   // Sets every slot of that name (letter case ignored); unknown names are ignored.
-  void SetVar(std::string_view name, const TVariant& value);
+  void SetVar(std::string_view name, const Variant& value);
 
   // The section's output; empty when hidden.
   virtual std::string Generate() const;
 
   // Appends Generate() at the stream's position.
-  void WriteToStream(TMemoryStream& stream) const;
+  void WriteToStream(MemoryStream& stream) const;
 
  protected:
   // For a template: no parsing here, the template parses itself.
   struct NoParse {};
-  TSection(TSectionedTemplate* owner, std::string source, std::string name, NoParse);
+  TemplateSection(SectionedTemplate* owner, std::string source, std::string name, NoParse);
 
   void SetName(std::string name) { name_ = std::move(name); }
 
@@ -99,22 +99,22 @@ class TSection {
   void Parse();
 
   std::string name_;
-  TSectionedTemplate* owner_ = nullptr;
+  SectionedTemplate* owner_ = nullptr;
   bool visible_ = true;
-  std::vector<std::pair<std::string, TSectionVar>> vars_;
+  std::vector<std::pair<std::string, TemplateVariable>> vars_;
   std::string source_;
   std::string text_;
 };
 
-class TSectionedTemplate : public TSection {
+class SectionedTemplate : public TemplateSection {
  public:
   // Builds a template from the stream's bytes from its position on. path gives
   // FileName and the template's Name: the file name without its directory, cut
   // at the first ".stmp" (empty when the name holds no ".stmp" in lower case).
-  static std::unique_ptr<TSectionedTemplate> CreateFromStream(const std::string& path,
-                                                              TMemoryStream& stream);
+  static std::unique_ptr<SectionedTemplate> CreateFromStream(const std::string& path,
+                                                              MemoryStream& stream);
   // The same over text already in memory.
-  static std::unique_ptr<TSectionedTemplate> CreateFromText(const std::string& path,
+  static std::unique_ptr<SectionedTemplate> CreateFromText(const std::string& path,
                                                             std::string source);
 
   // ".stmp": the extension that marks template files.
@@ -122,20 +122,20 @@ class TSectionedTemplate : public TSection {
 
   const std::string& FileName() const { return file_name_; }
   int SectionCount() const { return static_cast<int>(sections_.size()); }
-  TSection& Section(int index) const { return *sections_.at(static_cast<size_t>(index)); }
+  TemplateSection& Section(int index) const { return *sections_.at(static_cast<size_t>(index)); }
 
   // The first section of that name (letter case ignored); raises when there is none.
-  TSection& SectionByName(std::string_view name) const;
+  TemplateSection& SectionByName(std::string_view name) const;
 
   // The concatenation of the visible sections in file order; empty when hidden.
   std::string Generate() const override;
 
  private:
-  TSectionedTemplate(std::string path, std::string source);
+  SectionedTemplate(std::string path, std::string source);
   void Parse();
 
   std::string file_name_;
-  std::vector<std::unique_ptr<TSection>> sections_;
+  std::vector<std::unique_ptr<TemplateSection>> sections_;
 };
 
 }  // namespace qil

@@ -1,7 +1,7 @@
 // Sessions: the named variables that outlive a single request.
 //
 // The module manager owns one session, "default", and hands it to every page
-// module; the worksheet lives there as the variable "ws". TScriptVarObj holds
+// module; the worksheet lives there as the variable "ws". ScriptConstant holds
 // a named constant (the product name) that start-up registers as a shared
 // object. Values are copied in and out, so a value obtained from GetVar never
 // changes the session by itself. Variable names ignore letter case.
@@ -17,40 +17,40 @@
 namespace qil {
 
 // One session variable.
-class TVarObject : public TObject {
+class SessionVariable : public ListObject {
  public:
-  TVariant Value;
+  Variant Value;
 };
 
 // A named constant for templates, such as the product name.
-class TScriptVarObj : public TObject {
+class ScriptConstant : public ListObject {
  public:
-  explicit TScriptVarObj(TVariant value) : Value(std::move(value)) {}
-  TVariant Value;
+  explicit ScriptConstant(Variant value) : Value(std::move(value)) {}
+  Variant Value;
 };
 
-class TSimpleSession {
+class Session {
  public:
-  explicit TSimpleSession(std::string name);
+  explicit Session(std::string name);
 
   const std::string& Name() const { return name_; }
 
   // The variable's value. An unknown name is created with the empty string
   // as its value, and the empty string is returned.
-  TVariant GetVar(std::string_view name);
+  Variant GetVar(std::string_view name);
 
   // Sets an existing variable to a copy of value; does nothing (creates
   // nothing) when the session has no variable of that name.
-  void SetVar(std::string_view name, const TVariant& value);
+  void SetVar(std::string_view name, const Variant& value);
 
   // Whether a variable of that name exists (for tests and diagnostics).
   bool HasVar(std::string_view name) const;
 
  private:
-  TVarObject* Find(std::string_view name) const;
+  SessionVariable* Find(std::string_view name) const;
 
   std::string name_;
-  TStringList vars_;  // sorted, letter case ignored; each line carries its TVarObject
+  StringList vars_;  // sorted, letter case ignored; each line carries its SessionVariable
 };
 
 }  // namespace qil

@@ -14,7 +14,7 @@
 #include "base/Text.h"
 #include "mathdb/Bundle.h"
 #include "base/LittleEndian.h"
-#include "mathdb/MathDB.h"
+#include "mathdb/MathDatabase.h"
 
 namespace fs = std::filesystem;
 
@@ -31,10 +31,10 @@ constexpr const char* kBundleFormat = "qil-problem-bundle 1";
 
 std::string ReadWholeFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw EFOpenError("Cannot open file " + path.string());
+  if (!in) throw FileOpenError("Cannot open file " + path.string());
   std::ostringstream bytes;
   bytes << in.rdbuf();
-  if (in.bad()) throw EStreamError("Cannot read file " + path.string());
+  if (in.bad()) throw StreamError("Cannot read file " + path.string());
   return bytes.str();
 }
 
@@ -62,8 +62,8 @@ std::vector<fs::directory_entry> SortedEntries(const fs::path& folder) {
 }
 
 // One problem folder: its files, P.htm required.
-TBankProblem ScanProblem(const fs::directory_entry& entry, const std::string& code) {
-  TBankProblem problem;
+BankProblem ScanProblem(const fs::directory_entry& entry, const std::string& code) {
+  BankProblem problem;
   problem.code = code;
   problem.number = entry.path().filename().string();
   problem.folder = entry.path();
@@ -82,8 +82,8 @@ TBankProblem ScanProblem(const fs::directory_entry& entry, const std::string& co
   return problem;
 }
 
-std::vector<TBankProblem> ScanProblems(const fs::path& problems_dir) {
-  std::vector<TBankProblem> problems;
+std::vector<BankProblem> ScanProblems(const fs::path& problems_dir) {
+  std::vector<BankProblem> problems;
   for (const fs::directory_entry& code_entry : SortedEntries(problems_dir)) {
     const std::string code = code_entry.path().filename().string();
     const std::string relative = std::string(kProblemsFolder) + "/" + code;
@@ -107,12 +107,12 @@ void CheckRegionSize(uint64_t size) {
   }
 }
 
-std::string LayOutRegion(const std::vector<std::string>& endpoints, const std::vector<TBankProblem>& problems) {
+std::string LayOutRegion(const std::vector<std::string>& endpoints, const std::vector<BankProblem>& problems) {
   if (problems.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() / kMathIndexRecordSize)) {
     throw Exception("The problem bank holds too many problems.");
   }
   std::map<std::string, int32_t> counts;
-  for (const TBankProblem& problem : problems) ++counts[problem.code.substr(0, 3)];
+  for (const BankProblem& problem : problems) ++counts[problem.code.substr(0, 3)];
   std::string counts_text;
   for (const std::string& endpoint : endpoints) counts_text += endpoint + "=" + IntToStr(counts[endpoint]) + "\r\n";
 
@@ -133,8 +133,8 @@ std::string LayOutRegion(const std::vector<std::string>& endpoints, const std::v
   region.replace(0, header.size(), header);
 
   for (uint32_t i = 0; i < record_count; ++i) {
-    const TBankProblem& problem = problems[i];
-    std::vector<TBundleFile> files;
+    const BankProblem& problem = problems[i];
+    std::vector<BundleFile> files;
     for (const std::string& name : problem.files) files.emplace_back(name, ReadWholeFile(problem.folder / name));
     const std::string bundle = BuildBundle(problem.code + "/" + problem.number, kBundleFormat, files);
     const uint64_t offset = region.size();
@@ -156,7 +156,7 @@ std::string LayOutRegion(const std::vector<std::string>& endpoints, const std::v
 bool HasProblemBank(const fs::path& src_dir) { return fs::is_directory(src_dir / kProblemsFolder); }
 
 std::vector<std::string> ParseEndpointCodes(const std::string& endpoints_text) {
-  TStringList lines;
+  StringList lines;
   lines.SetText(endpoints_text);
   std::vector<std::string> codes;
   for (int i = 0; i < lines.Count(); ++i) {
@@ -174,16 +174,16 @@ std::vector<std::string> ParseEndpointCodes(const std::string& endpoints_text) {
   return codes;
 }
 
-void SortBankProblems(const std::vector<std::string>& endpoints, std::vector<TBankProblem>& problems) {
+void SortBankProblems(const std::vector<std::string>& endpoints, std::vector<BankProblem>& problems) {
   std::map<std::string, size_t> order;
   for (size_t i = 0; i < endpoints.size(); ++i) order.emplace(endpoints[i], i);
-  for (const TBankProblem& problem : problems) {
+  for (const BankProblem& problem : problems) {
     if (order.count(problem.code.substr(0, 3)) == 0) {
       BadFolder(std::string(kProblemsFolder) + "/" + problem.code,
                 "endpoint \"" + problem.code.substr(0, 3) + "\" is not listed in " + kEndpointsName);
     }
   }
-  const auto less = [&order](const TBankProblem& a, const TBankProblem& b) {
+  const auto less = [&order](const BankProblem& a, const BankProblem& b) {
     const size_t ea = order.at(a.code.substr(0, 3));
     const size_t eb = order.at(b.code.substr(0, 3));
     if (ea != eb) return ea < eb;
@@ -192,8 +192,8 @@ void SortBankProblems(const std::vector<std::string>& endpoints, std::vector<TBa
   };
   std::stable_sort(problems.begin(), problems.end(), less);
   for (size_t i = 1; i < problems.size(); ++i) {
-    const TBankProblem& a = problems[i - 1];
-    const TBankProblem& b = problems[i];
+    const BankProblem& a = problems[i - 1];
+    const BankProblem& b = problems[i];
     if (a.code == b.code && CompareNumbers(a.number, b.number) == 0) {
       const std::string prefix = std::string(kProblemsFolder) + "/" + a.code + "/";
       BadFolder(prefix + b.number, "it has the same number as \"" + prefix + a.number + "\"");
@@ -207,17 +207,17 @@ std::string BuildProblemBank(const fs::path& src_dir) {
     throw Exception(std::string("A problem bank needs ") + kEndpointsName + ", which is missing.");
   }
   const std::vector<std::string> endpoints = ParseEndpointCodes(ReadWholeFile(endpoints_file));
-  std::vector<TBankProblem> problems = ScanProblems(src_dir / kProblemsFolder);
+  std::vector<BankProblem> problems = ScanProblems(src_dir / kProblemsFolder);
   SortBankProblems(endpoints, problems);
   return LayOutRegion(endpoints, problems);
 }
 
-void AddProblemBankToPacking(TPackOptions& options) {
+void AddProblemBankToPacking(PackOptions& options) {
   const std::string prefix = std::string(kProblemsFolder) + "/";
   options.skip = [prefix, skip = std::move(options.skip)](const std::string& relative_path) {
     return relative_path.compare(0, prefix.size(), prefix) == 0 || (skip && skip(relative_path));
   };
-  options.complete = [complete = std::move(options.complete)](const fs::path& src_dir, TArchiveWriter& writer) {
+  options.complete = [complete = std::move(options.complete)](const fs::path& src_dir, ArchiveWriter& writer) {
     if (complete) complete(src_dir, writer);
     if (HasProblemBank(src_dir)) writer.SetDataRegion(BuildProblemBank(src_dir));
   };

@@ -25,7 +25,7 @@
 
 namespace qil {
 
-struct TPackOptions;
+struct PackOptions;
 
 // The folder under SRC_DIR that holds the problems; it is not packed as entries.
 inline constexpr const char* kProblemsFolder = "problems";
@@ -39,11 +39,11 @@ std::string BuildProblemBank(const std::filesystem::path& src_dir);
 // Extends folder packing (archive/PackFolder.h) so that a problems/ folder
 // becomes the archive's data region instead of entries. Hooks already set in
 // options still run. Without a problems/ folder packing is unchanged.
-void AddProblemBankToPacking(TPackOptions& options);
+void AddProblemBankToPacking(PackOptions& options);
 
 // A problem as found in the source folder: its code, its number text and its
 // folder (the files are read when the bundle is laid out).
-struct TBankProblem {
+struct BankProblem {
   std::string code;
   std::string number;
   std::filesystem::path folder;
@@ -57,6 +57,6 @@ std::vector<std::string> ParseEndpointCodes(const std::string& endpoints_text);
 // Orders problems for the index: endpoint order of codes, then level, then
 // number (numeric). Raises for a problem whose endpoint is not listed or for
 // two problems of one code with the same number.
-void SortBankProblems(const std::vector<std::string>& endpoints, std::vector<TBankProblem>& problems);
+void SortBankProblems(const std::vector<std::string>& endpoints, std::vector<BankProblem>& problems);
 
 }  // namespace qil

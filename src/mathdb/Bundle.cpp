@@ -5,20 +5,20 @@
 #include "base/Convert.h"
 #include "base/Text.h"
 #include "base/LittleEndian.h"
-#include "mathdb/MathDBException.h"
+#include "mathdb/DatabaseError.h"
 
 namespace qil {
 
 namespace {
 
 [[noreturn]] void Damaged(const std::string& why) {
-  throw EMathDBException("Damaged problem bundle: " + why + ".");
+  throw DatabaseError("Damaged problem bundle: " + why + ".");
 }
 
 }  // namespace
 
-TMathBundle TMathBundle::Parse(std::string block) {
-  TMathBundle bundle;
+ProblemBundle ProblemBundle::Parse(std::string block) {
+  ProblemBundle bundle;
   bundle.block_ = std::move(block);
   const std::string& b = bundle.block_;
   const uint64_t size = b.size();
@@ -50,19 +50,19 @@ TMathBundle TMathBundle::Parse(std::string block) {
   return bundle;
 }
 
-std::string_view TMathBundle::FileData(int file) const {
+std::string_view ProblemBundle::FileData(int file) const {
   const Range& range = ranges_.at(static_cast<size_t>(file));
   return std::string_view(block_).substr(range.offset, range.size);
 }
 
-int TMathBundle::IndexOfFile(std::string_view name) const {
+int ProblemBundle::IndexOfFile(std::string_view name) const {
   for (int file = 0; file < FileCount(); ++file) {
     if (SameText(FileName(file), name)) return file;
   }
   return -1;
 }
 
-bool TMathBundle::FindFile(std::string_view name, std::string_view& data) const {
+bool ProblemBundle::FindFile(std::string_view name, std::string_view& data) const {
   const int file = IndexOfFile(name);
   if (file < 0) return false;
   data = FileData(file);
@@ -81,14 +81,14 @@ void CheckLine(std::string_view line, const char* what) {
 }  // namespace
 
 std::string BuildBundle(std::string_view header1, std::string_view header2,
-                        const std::vector<TBundleFile>& files) {
+                        const std::vector<BundleFile>& files) {
   if (header1.empty() || header2.empty()) throw Exception("A bundle's header lines must not be empty.");
   CheckLine(header1, "bundle header");
   CheckLine(header2, "bundle header");
 
   std::string names = std::string(header1) + "\r\n" + std::string(header2);
   uint64_t data_size = 0;
-  for (const TBundleFile& file : files) {
+  for (const BundleFile& file : files) {
     if (file.first.empty()) throw Exception("A bundle file needs a name.");
     CheckLine(file.first, "bundle file name");
     names += "\r\n" + file.first;
@@ -105,12 +105,12 @@ std::string BuildBundle(std::string_view header1, std::string_view header2,
   AppendLE32(block, static_cast<uint32_t>(names.size()));
   block += names;
   uint64_t offset = data_start;
-  for (const TBundleFile& file : files) {
+  for (const BundleFile& file : files) {
     AppendLE32(block, static_cast<uint32_t>(offset));
     AppendLE32(block, static_cast<uint32_t>(file.second.size()));
     offset += file.second.size();
   }
-  for (const TBundleFile& file : files) block += file.second;
+  for (const BundleFile& file : files) block += file.second;
   return block;
 }
 

@@ -9,8 +9,8 @@
 // The first two lines are header lines that carry no data; every later line
 // is a file name. File names are looked up without regard to letter case.
 //
-// TMathBundle::Parse checks every length and range against the block before
-// it uses it and raises EMathDBException naming the fault when the block is
+// ProblemBundle::Parse checks every length and range against the block before
+// it uses it and raises DatabaseError naming the fault when the block is
 // damaged; it never reads outside the block. A parsed bundle is immutable and
 // safe to read from any number of threads. BuildBundle is the writer's side,
 // used when a problem bank is packed.
@@ -26,15 +26,15 @@
 
 namespace qil {
 
-class TMathBundle {
+class ProblemBundle {
  public:
-  // Splits a block into lines and file ranges; raises EMathDBException when
+  // Splits a block into lines and file ranges; raises DatabaseError when
   // the block is damaged (too short, a length or range outside the block,
   // fewer than two lines). The bundle keeps its own copy of the block.
-  static TMathBundle Parse(std::string block);
+  static ProblemBundle Parse(std::string block);
 
   // Every line of the name text, the two header lines included.
-  const TStringList& Lines() const { return lines_; }
+  const StringList& Lines() const { return lines_; }
 
   // Files are the lines from the third on: index 0 is line 2.
   int FileCount() const { return static_cast<int>(ranges_.size()); }
@@ -52,21 +52,21 @@ class TMathBundle {
     uint32_t size;
   };
 
-  TMathBundle() = default;
+  ProblemBundle() = default;
 
   std::string block_;
-  TStringList lines_;
+  StringList lines_;
   std::vector<Range> ranges_;
 };
 
 // One file of a bundle being built: its name and its bytes.
-using TBundleFile = std::pair<std::string, std::string>;
+using BundleFile = std::pair<std::string, std::string>;
 
 // Lays out a bundle block from two header lines and the files in the given
 // order. Names must not contain CR, LF or NUL and header lines must be
 // non-empty; raises qil::Exception otherwise, or when the block would exceed
 // the 32-bit range of its offsets.
 std::string BuildBundle(std::string_view header1, std::string_view header2,
-                        const std::vector<TBundleFile>& files);
+                        const std::vector<BundleFile>& files);
 
 }  // namespace qil

@@ -1,6 +1,6 @@
 #include "mathdb/NumberImages.h"
 
-#include "protocol/EnvUtils.h"
+#include "base/Convert.h"
 
 namespace qil {
 

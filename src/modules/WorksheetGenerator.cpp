@@ -6,9 +6,9 @@
 #include "base/Convert.h"
 #include "base/Exceptions.h"
 #include "base/StringList.h"
-#include "mathdb/MathDB.h"
+#include "mathdb/MathDatabase.h"
 #include "platform/Platform.h"
-#include "protocol/EnvUtils.h"
+#include "base/Convert.h"
 
 namespace qil {
 
@@ -16,13 +16,13 @@ namespace {
 
 // The source shared by every generation of the process, and its lock.
 std::mutex g_random_lock;
-TWorksheetRandom g_random;
+WorksheetRandom g_random;
 
 // The drawing of one request: the list being rebuilt and, beside it, the
 // positions it already holds.
-class TDrawing {
+class WorksheetDrawing {
  public:
-  explicit TDrawing(TStringList& worksheet) : worksheet_(worksheet) {}
+  explicit WorksheetDrawing(StringList& worksheet) : worksheet_(worksheet) {}
 
   // Draws n distinct positions of the range [first, first + count) that are
   // not drawn yet and appends them in the order drawn.
@@ -51,13 +51,13 @@ class TDrawing {
     return within;
   }
 
-  TStringList& worksheet_;
+  StringList& worksheet_;
   std::unordered_set<int32_t> drawn_;
 };
 
 // Orders the entries by position through their six-digit forms, as the
 // worksheet has always been ordered: a text sort of zero-padded numbers.
-void SortByPosition(TStringList& worksheet) {
+void SortByPosition(StringList& worksheet) {
   for (int i = 0; i < worksheet.Count(); ++i) {
     worksheet.Put(i, FormatZeroPadded("%.6d", StrToInt(worksheet[i])));
   }
@@ -69,13 +69,13 @@ void SortByPosition(TStringList& worksheet) {
 
 }  // namespace
 
-uint32_t TWorksheetRandom::Below(uint32_t range) {
+uint32_t WorksheetRandom::Below(uint32_t range) {
   seed_ = seed_ * kMultiplier + 1u;
   return static_cast<uint32_t>((uint64_t{range} * seed_) >> 32);
 }
 
-std::vector<std::string> WorksheetGroupKeys(const TMathDBManager& database) {
-  const TStringList& endpoints = database.Endpoints();
+std::vector<std::string> WorksheetGroupKeys(const MathDatabase& database) {
+  const StringList& endpoints = database.Endpoints();
   std::vector<std::string> keys;
   keys.reserve(static_cast<size_t>(endpoints.Count()) * 4);
   for (int i = 0; i < endpoints.Count(); ++i) {
@@ -90,13 +90,13 @@ std::string GenerationErrorMessage(int64_t requested, int64_t available) {
          IntToStr(available);
 }
 
-void GenerateWorksheet(const TStringList& params, const TMathDBManager& database,
-                       TStringList& worksheet) {
-  TStringList previous;
+void GenerateWorksheet(const StringList& params, const MathDatabase& database,
+                       StringList& worksheet) {
+  StringList previous;
   previous.Assign(worksheet);
   worksheet.Clear();
   std::lock_guard<std::mutex> lock(g_random_lock);
-  TDrawing drawing(worksheet);
+  WorksheetDrawing drawing(worksheet);
   for (const std::string& key : WorksheetGroupKeys(database)) {
     const int32_t n = StrToIntDef(params.Value("T" + key), 0);
     if (n <= 0) continue;

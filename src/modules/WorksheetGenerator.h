@@ -18,7 +18,7 @@
 // whole group of n problems costs about n log n draws.
 //
 // Thread safety: GenerateWorksheet holds a process-wide lock on the shared
-// pseudo-random source for its whole run; TWorksheetRandom itself is a plain
+// pseudo-random source for its whole run; WorksheetRandom itself is a plain
 // value and not thread-safe.
 #pragma once
 
@@ -28,15 +28,15 @@
 
 namespace qil {
 
-class TMathDBManager;
-class TStringList;
+class MathDatabase;
+class StringList;
 
 // The generator's pseudo-random source: a 32-bit linear congruential sequence.
-class TWorksheetRandom {
+class WorksheetRandom {
  public:
   static constexpr uint32_t kMultiplier = 134775813u;
 
-  explicit TWorksheetRandom(uint32_t seed = 0) : seed_(seed) {}
+  explicit WorksheetRandom(uint32_t seed = 0) : seed_(seed) {}
 
   // Starts the sequence again from seed (the generator passes the UTC time of
   // day in milliseconds).
@@ -54,7 +54,7 @@ class TWorksheetRandom {
 // The keys of the groups a worksheet is counted and drawn by: for every line
 // of the database's Endpoints, in file order, its name part (before the first
 // "=") followed by each level "1" to "4".
-std::vector<std::string> WorksheetGroupKeys(const TMathDBManager& database);
+std::vector<std::string> WorksheetGroupKeys(const MathDatabase& database);
 
 // The generation error's message for a request of requested problems from a
 // group that offers available.
@@ -66,7 +66,7 @@ std::string GenerationErrorMessage(int64_t requested, int64_t available);
 // the worksheet keeps its entries and their order. Raises the generation error
 // described above; worksheet then holds an unspecified part of the drawing
 // and the caller discards it.
-void GenerateWorksheet(const TStringList& params, const TMathDBManager& database,
-                       TStringList& worksheet);
+void GenerateWorksheet(const StringList& params, const MathDatabase& database,
+                       StringList& worksheet);
 
 }  // namespace qil

@@ -65,9 +65,9 @@ void AppendUnescaped(std::string_view stretch, std::string& out) {
 
 // The parts of a parsed address. Built back with UrlCreate, never with
 // g_uri_to_string: a relaxed parse can yield parts that GLib refuses to join.
-TUrlParts PartsOf(GUri* uri) {
+UrlParts PartsOf(GUri* uri) {
   auto text = [](const char* part) { return part ? std::string(part) : std::string(); };
-  TUrlParts parts;
+  UrlParts parts;
   parts.scheme = text(g_uri_get_scheme(uri));
   parts.user = text(g_uri_get_user(uri));
   parts.password = text(g_uri_get_password(uri));
@@ -81,8 +81,8 @@ TUrlParts PartsOf(GUri* uri) {
 
 }  // namespace
 
-bool UrlCrack(std::string_view url, TUrlParts& parts) {
-  parts = TUrlParts();
+bool UrlCrack(std::string_view url, UrlParts& parts) {
+  parts = UrlParts();
   const std::string text = CString(url);
   gchar *scheme = nullptr, *user = nullptr, *password = nullptr, *host = nullptr;
   gchar *path = nullptr, *query = nullptr, *fragment = nullptr;
@@ -102,7 +102,7 @@ bool UrlCrack(std::string_view url, TUrlParts& parts) {
   if (has_query) parts.extra += "?" + query_text;
   if (has_fragment) parts.extra += "#" + fragment_text;
   if (!ok || parts.scheme.empty()) {
-    parts = TUrlParts();
+    parts = UrlParts();
     return false;
   }
   return true;
@@ -146,7 +146,7 @@ bool UrlCombine(std::string_view base, std::string_view relative, std::string& r
   return true;
 }
 
-std::string UrlCreate(const TUrlParts& parts) {
+std::string UrlCreate(const UrlParts& parts) {
   std::string query;
   std::string fragment;
   bool has_query = false;

@@ -13,7 +13,7 @@
 
 namespace qil {
 
-struct TUrlParts {
+struct UrlParts {
   std::string scheme;
   std::string user;
   std::string password;
@@ -25,7 +25,7 @@ struct TUrlParts {
 
 // Splits url into its parts (escapes kept). False when url is not an address
 // that has a scheme.
-bool UrlCrack(std::string_view url, TUrlParts& parts);
+bool UrlCrack(std::string_view url, UrlParts& parts);
 
 // The canonical form: unsafe characters (blanks, controls, quotes, bytes of
 // 128 and above, ...) escaped, existing escapes kept, "." and ".." path
@@ -40,6 +40,6 @@ std::string UrlDecode(std::string_view url);
 bool UrlCombine(std::string_view base, std::string_view relative, std::string& result);
 
 // An address built from parts; empty parts are left out.
-std::string UrlCreate(const TUrlParts& parts);
+std::string UrlCreate(const UrlParts& parts);
 
 }  // namespace qil

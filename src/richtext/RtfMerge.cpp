@@ -11,16 +11,16 @@
 namespace qil {
 
 // ---------------------------------------------------------------------------
-// TRtfTables
+// RtfTables
 
-TRtfTables::TRtfTables(Font default_font) : default_font_(std::move(default_font)) { Reset(); }
+RtfTables::RtfTables(Font default_font) : default_font_(std::move(default_font)) { Reset(); }
 
-void TRtfTables::Reset() {
+void RtfTables::Reset() {
   fonts_.assign(1, default_font_);
   colors_.assign(1, Color{});
 }
 
-int TRtfTables::AddFont(const Font& font) {
+int RtfTables::AddFont(const Font& font) {
   for (size_t i = 0; i < fonts_.size(); ++i) {
     const Font& f = fonts_[i];
     if (f.name == font.name && f.charset == font.charset && f.family == font.family) return static_cast<int>(i);
@@ -29,7 +29,7 @@ int TRtfTables::AddFont(const Font& font) {
   return static_cast<int>(fonts_.size() - 1);
 }
 
-int TRtfTables::AddColor(const Color& color) {
+int RtfTables::AddColor(const Color& color) {
   if (color.automatic) return 0;
   for (size_t i = 1; i < colors_.size(); ++i) {
     const Color& c = colors_[i];
@@ -39,7 +39,7 @@ int TRtfTables::AddColor(const Color& color) {
   return static_cast<int>(colors_.size() - 1);
 }
 
-std::string TRtfTables::FontTableRtf() const {
+std::string RtfTables::FontTableRtf() const {
   std::string out = "{\\fonttbl";
   for (size_t i = 0; i < fonts_.size(); ++i) {
     const Font& f = fonts_[i];
@@ -51,7 +51,7 @@ std::string TRtfTables::FontTableRtf() const {
   return out + "}";
 }
 
-std::string TRtfTables::ColorTableRtf() const {
+std::string RtfTables::ColorTableRtf() const {
   std::string out = "{\\colortbl;";
   for (size_t i = 1; i < colors_.size(); ++i) {
     const Color& c = colors_[i];
@@ -99,7 +99,7 @@ bool OnlyLineBreaks(std::string_view text) { return text.find_first_not_of("\r\n
 
 class FragmentMerger {
  public:
-  FragmentMerger(std::string_view fragment, TRtfTables& tables, std::string& out)
+  FragmentMerger(std::string_view fragment, RtfTables& tables, std::string& out)
       : tokens_(fragment), tables_(tables), out_(out) {}
 
   // Merges the whole fragment; answers its code page.
@@ -111,8 +111,8 @@ class FragmentMerger {
   // Closes what the fragment left open, and the fragment's own group.
   void Finish();
 
-  TRtfToken Next();
-  const TRtfToken& Peek(size_t ahead);
+  RtfToken Next();
+  const RtfToken& Peek(size_t ahead);
 
   void ReadFontTable();
   void ReadColorTable();
@@ -127,15 +127,15 @@ class FragmentMerger {
   void OpenGroup();
   void CloseGroup();
   void OpenBody();
-  void EmitWord(const TRtfToken& token);
-  void EmitRenumbered(const TRtfToken& token, int number);
+  void EmitWord(const RtfToken& token);
+  void EmitRenumbered(const RtfToken& token, int number);
   void EmitDefaultFont();
   int MapFont(int32_t local) const;
   int MapColor(int32_t local) const;
 
-  TRtfTokenizer tokens_;
-  std::deque<TRtfToken> peeked_;
-  TRtfTables& tables_;
+  RtfTokenizer tokens_;
+  std::deque<RtfToken> peeked_;
+  RtfTables& tables_;
   std::string& out_;
 
   bool is_document_ = false;
@@ -149,14 +149,14 @@ class FragmentMerger {
   std::vector<int> colors_;       // fragment's colour index -> merged index
 };
 
-TRtfToken FragmentMerger::Next() {
+RtfToken FragmentMerger::Next() {
   if (peeked_.empty()) return tokens_.Next();
-  TRtfToken token = peeked_.front();
+  RtfToken token = peeked_.front();
   peeked_.pop_front();
   return token;
 }
 
-const TRtfToken& FragmentMerger::Peek(size_t ahead) {
+const RtfToken& FragmentMerger::Peek(size_t ahead) {
   while (peeked_.size() <= ahead) peeked_.push_back(tokens_.Next());
   return peeked_[ahead];
 }
@@ -173,16 +173,16 @@ int FragmentMerger::MapColor(int32_t local) const {
 // Skips the rest of a group whose "{" was read.
 void FragmentMerger::SkipGroup() {
   int open = 1;
-  for (TRtfToken t = Next(); t.kind != TRtfToken::End; t = Next()) {
-    if (t.kind == TRtfToken::GroupOpen) ++open;
-    if (t.kind == TRtfToken::GroupClose && --open == 0) return;
+  for (RtfToken t = Next(); t.kind != RtfToken::End; t = Next()) {
+    if (t.kind == RtfToken::GroupOpen) ++open;
+    if (t.kind == RtfToken::GroupClose && --open == 0) return;
   }
 }
 
 // Reads the entries after "{\fonttbl" up to the table's "}": either one group
 // per font or the entries one after the other, each ended by ";".
 void FragmentMerger::ReadFontTable() {
-  TRtfTables::Font font;
+  RtfTables::Font font;
   int32_t number = -1;
   const auto commit = [&] {
     if (number >= 0) {
@@ -191,24 +191,24 @@ void FragmentMerger::ReadFontTable() {
           first == std::string::npos ? "" : font.name.substr(first, font.name.find_last_not_of(' ') + 1 - first);
       fonts_.emplace(number, tables_.AddFont(font));
     }
-    font = TRtfTables::Font{};
+    font = RtfTables::Font{};
     number = -1;
   };
   int open = 1;
-  for (TRtfToken t = Next(); t.kind != TRtfToken::End; t = Next()) {
+  for (RtfToken t = Next(); t.kind != RtfToken::End; t = Next()) {
     switch (t.kind) {
-      case TRtfToken::GroupOpen:
-        if (open == 1 && !(Peek(0).kind == TRtfToken::ControlSymbol && Peek(0).name == "*")) {
+      case RtfToken::GroupOpen:
+        if (open == 1 && !(Peek(0).kind == RtfToken::ControlSymbol && Peek(0).name == "*")) {
           ++open;  // one font's group
         } else {
           SkipGroup();  // alternative names, panose numbers and the like
         }
         break;
-      case TRtfToken::GroupClose:
+      case RtfToken::GroupClose:
         commit();
         if (--open == 0) return;
         break;
-      case TRtfToken::ControlWord:
+      case RtfToken::ControlWord:
         if (t.name == "f" && t.has_parameter) {
           commit();
           number = t.parameter;
@@ -220,10 +220,10 @@ void FragmentMerger::ReadFontTable() {
           font.pitch = t.parameter;
         }
         break;
-      case TRtfToken::ControlSymbol:
+      case RtfToken::ControlSymbol:
         if (t.name == "'") font.name += t.raw;
         break;
-      case TRtfToken::Text:
+      case RtfToken::Text:
         for (char c : t.raw) {
           if (c == ';') {
             commit();
@@ -242,22 +242,22 @@ void FragmentMerger::ReadFontTable() {
 // Reads the entries after "{\colortbl" up to the table's "}"; an entry without
 // colour words is the automatic colour.
 void FragmentMerger::ReadColorTable() {
-  TRtfTables::Color color;
-  for (TRtfToken t = Next(); t.kind != TRtfToken::End; t = Next()) {
-    if (t.kind == TRtfToken::GroupOpen) {
+  RtfTables::Color color;
+  for (RtfToken t = Next(); t.kind != RtfToken::End; t = Next()) {
+    if (t.kind == RtfToken::GroupOpen) {
       SkipGroup();
-    } else if (t.kind == TRtfToken::GroupClose) {
+    } else if (t.kind == RtfToken::GroupClose) {
       return;
-    } else if (t.kind == TRtfToken::ControlWord && t.has_parameter &&
+    } else if (t.kind == RtfToken::ControlWord && t.has_parameter &&
                (t.name == "red" || t.name == "green" || t.name == "blue")) {
       const int32_t value = std::clamp(t.parameter, 0, 255);
       (t.name == "red" ? color.red : t.name == "green" ? color.green : color.blue) = value;
       color.automatic = false;
-    } else if (t.kind == TRtfToken::Text) {
+    } else if (t.kind == RtfToken::Text) {
       for (char c : t.raw) {
         if (c != ';') continue;
         colors_.push_back(tables_.AddColor(color));
-        color = TRtfTables::Color{};
+        color = RtfTables::Color{};
       }
     }
   }
@@ -290,7 +290,7 @@ void FragmentMerger::OpenGroup() {
   OpenBody();
   Emit("{");
   ++depth_;
-  const TRtfToken& first = Peek(0);
+  const RtfToken& first = Peek(0);
   if (picture_depth_ == 0 && first.IsWord("pict")) picture_depth_ = depth_;
 }
 
@@ -300,15 +300,15 @@ void FragmentMerger::CloseGroup() {
   --depth_;
 }
 
-void FragmentMerger::EmitRenumbered(const TRtfToken& token, int number) {
+void FragmentMerger::EmitRenumbered(const RtfToken& token, int number) {
   Emit("\\" + std::string(token.name) + IntToStr(number) + (token.space_ended ? " " : ""), !token.space_ended);
 }
 
-void FragmentMerger::EmitWord(const TRtfToken& token) {
+void FragmentMerger::EmitWord(const RtfToken& token) {
   if (token.name == "bin") {
     // Written again with the length of the data that is really there.
-    if (Peek(0).kind == TRtfToken::Binary) {
-      const TRtfToken data = Next();
+    if (Peek(0).kind == RtfToken::Binary) {
+      const RtfToken data = Next();
       Emit("\\bin" + IntToStr(static_cast<int64_t>(data.raw.size())) + " ");
       Emit(data.raw);
     }
@@ -327,10 +327,10 @@ void FragmentMerger::EmitWord(const TRtfToken& token) {
 int32_t FragmentMerger::Run() {
   // A fragment that is a document starts with "{\rtf"; anything else is bare body text.
   size_t lead = 0;
-  while (Peek(lead).kind == TRtfToken::Text && Peek(lead).raw.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+  while (Peek(lead).kind == RtfToken::Text && Peek(lead).raw.find_first_not_of(" \t\r\n") == std::string_view::npos) {
     ++lead;
   }
-  if (Peek(lead).kind == TRtfToken::GroupOpen && Peek(lead + 1).IsWord("rtf")) {
+  if (Peek(lead).kind == RtfToken::GroupOpen && Peek(lead + 1).IsWord("rtf")) {
     for (size_t i = 0; i <= lead + 1; ++i) Next();
     is_document_ = true;
     depth_ = 1;
@@ -341,12 +341,12 @@ int32_t FragmentMerger::Run() {
 }
 
 void FragmentMerger::MergeTokens() {
-  for (TRtfToken t = Next(); t.kind != TRtfToken::End; t = Next()) {
+  for (RtfToken t = Next(); t.kind != RtfToken::End; t = Next()) {
     switch (t.kind) {
-      case TRtfToken::GroupOpen: {
+      case RtfToken::GroupOpen: {
         if (AtDocumentLevel()) {
-          const bool starred = Peek(0).kind == TRtfToken::ControlSymbol && Peek(0).name == "*";
-          const TRtfToken& first = Peek(starred ? 1 : 0);
+          const bool starred = Peek(0).kind == RtfToken::ControlSymbol && Peek(0).name == "*";
+          const RtfToken& first = Peek(starred ? 1 : 0);
           if (first.IsWord("fonttbl")) {
             Next();
             ReadFontTable();
@@ -357,7 +357,7 @@ void FragmentMerger::MergeTokens() {
             ReadColorTable();
             break;
           }
-          if (first.kind == TRtfToken::ControlWord && IsOneOf(first.name, kDroppedGroups)) {
+          if (first.kind == RtfToken::ControlWord && IsOneOf(first.name, kDroppedGroups)) {
             SkipGroup();
             break;
           }
@@ -365,11 +365,11 @@ void FragmentMerger::MergeTokens() {
         OpenGroup();
         break;
       }
-      case TRtfToken::GroupClose:
+      case RtfToken::GroupClose:
         if (is_document_ && depth_ == 1) return;  // the end of the fragment's document
         if (depth_ > 0) CloseGroup();             // else a closer without opener
         break;
-      case TRtfToken::ControlWord:
+      case RtfToken::ControlWord:
         if (AtDocumentLevel() && IsOneOf(t.name, kDocumentWords)) {
           if (t.name == "ansicpg" && t.has_parameter) codepage_ = t.parameter;
           if (t.name == "deff" && t.has_parameter) default_font_ = t.parameter;
@@ -378,11 +378,11 @@ void FragmentMerger::MergeTokens() {
         OpenBody();
         EmitWord(t);
         break;
-      case TRtfToken::ControlSymbol:
+      case RtfToken::ControlSymbol:
         OpenBody();
         Emit(t.raw);
         break;
-      case TRtfToken::Text:
+      case RtfToken::Text:
         if (!body_open_ && OnlyLineBreaks(t.raw)) break;
         OpenBody();
         if (t.raw.find('\0') == std::string_view::npos) {
@@ -405,7 +405,7 @@ void FragmentMerger::Finish() {
 
 }  // namespace
 
-int32_t MergeRtfFragment(std::string_view fragment, TRtfTables& tables, std::string& body) {
+int32_t MergeRtfFragment(std::string_view fragment, RtfTables& tables, std::string& body) {
   return FragmentMerger(fragment, tables, body).Run();
 }
 

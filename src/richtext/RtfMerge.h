@@ -1,6 +1,6 @@
 // Merging RTF fragments into the body of one document.
 //
-// TRtfTables holds the font and colour tables of the merged document: a font
+// RtfTables holds the font and colour tables of the merged document: a font
 // is identified by its name, character set and family, a colour by its red,
 // green and blue values; an entry equal to one present is shared. Font 0 is
 // the editor's default font; colour 0 is the automatic colour.
@@ -28,7 +28,7 @@
 
 namespace qil {
 
-class TRtfTables {
+class RtfTables {
  public:
   struct Font {
     std::string family = "fnil";  // the family word without its backslash
@@ -41,7 +41,7 @@ class TRtfTables {
     int32_t red = 0, green = 0, blue = 0;
   };
 
-  explicit TRtfTables(Font default_font);
+  explicit RtfTables(Font default_font);
 
   // Index of the font (or colour) in the merged table, appending it when new.
   int AddFont(const Font& font);
@@ -65,6 +65,6 @@ class TRtfTables {
 
 // Merges one fragment as described above. Answers the fragment's code page
 // (\ansicpgN), or 0 when it names none.
-int32_t MergeRtfFragment(std::string_view fragment, TRtfTables& tables, std::string& body);
+int32_t MergeRtfFragment(std::string_view fragment, RtfTables& tables, std::string& body);
 
 }  // namespace qil

@@ -13,13 +13,13 @@ constexpr int64_t kParameterLimit = INT32_MAX;
 
 }  // namespace
 
-TRtfToken TRtfTokenizer::Next() {
-  TRtfToken token;
+RtfToken RtfTokenizer::Next() {
+  RtfToken token;
   if (pending_binary_ > 0) {
     const size_t count = std::min(pending_binary_, text_.size() - pos_);
     pending_binary_ = 0;
     if (count > 0) {
-      token.kind = TRtfToken::Binary;
+      token.kind = RtfToken::Binary;
       token.raw = text_.substr(pos_, count);
       pos_ += count;
       return token;
@@ -29,22 +29,22 @@ TRtfToken TRtfTokenizer::Next() {
   const char c = text_[pos_];
   if (c == '\\') return ReadBackslash();
   if (c == '{' || c == '}') {
-    token.kind = c == '{' ? TRtfToken::GroupOpen : TRtfToken::GroupClose;
+    token.kind = c == '{' ? RtfToken::GroupOpen : RtfToken::GroupClose;
     token.raw = text_.substr(pos_++, 1);
     return token;
   }
   const size_t end = std::min(text_.find_first_of("\\{}", pos_), text_.size());
-  token.kind = TRtfToken::Text;
+  token.kind = RtfToken::Text;
   token.raw = text_.substr(pos_, end - pos_);
   pos_ = end;
   return token;
 }
 
-TRtfToken TRtfTokenizer::ReadBackslash() {
-  TRtfToken token;
+RtfToken RtfTokenizer::ReadBackslash() {
+  RtfToken token;
   const size_t start = pos_;
   if (start + 1 >= text_.size()) {
-    token.kind = TRtfToken::Broken;
+    token.kind = RtfToken::Broken;
     token.raw = text_.substr(start);
     pos_ = text_.size();
     return token;
@@ -53,12 +53,12 @@ TRtfToken TRtfTokenizer::ReadBackslash() {
   if (!IsLetter(c)) {
     token.name = text_.substr(start + 1, 1);
     size_t length = 2;
-    token.kind = TRtfToken::ControlSymbol;
+    token.kind = RtfToken::ControlSymbol;
     if (c == '\'') {
       if (start + 3 < text_.size() && IsHexDigit(text_[start + 2]) && IsHexDigit(text_[start + 3])) {
         length = 4;
       } else {
-        token.kind = TRtfToken::Broken;
+        token.kind = RtfToken::Broken;
       }
     }
     token.raw = text_.substr(start, length);
@@ -68,7 +68,7 @@ TRtfToken TRtfTokenizer::ReadBackslash() {
 
   size_t p = start + 1;
   while (p < text_.size() && IsLetter(text_[p])) ++p;
-  token.kind = TRtfToken::ControlWord;
+  token.kind = RtfToken::ControlWord;
   token.name = text_.substr(start + 1, p - start - 1);
   const bool negative = p + 1 < text_.size() && text_[p] == '-' && IsDigit(text_[p + 1]);
   if (negative) ++p;
@@ -89,13 +89,13 @@ TRtfToken TRtfTokenizer::ReadBackslash() {
 }
 
 bool IsOneBalancedGroup(std::string_view text) {
-  TRtfTokenizer tokens(text);
+  RtfTokenizer tokens(text);
   int depth = 0;
   bool closed = false;
-  for (TRtfToken t = tokens.Next(); t.kind != TRtfToken::End; t = tokens.Next()) {
-    if (closed || (depth == 0 && t.kind != TRtfToken::GroupOpen)) return false;
-    if (t.kind == TRtfToken::GroupOpen) ++depth;
-    if (t.kind == TRtfToken::GroupClose && --depth == 0) closed = true;
+  for (RtfToken t = tokens.Next(); t.kind != RtfToken::End; t = tokens.Next()) {
+    if (closed || (depth == 0 && t.kind != RtfToken::GroupOpen)) return false;
+    if (t.kind == RtfToken::GroupOpen) ++depth;
+    if (t.kind == RtfToken::GroupClose && --depth == 0) closed = true;
   }
   return closed;
 }

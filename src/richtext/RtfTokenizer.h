@@ -18,7 +18,7 @@
 
 namespace qil {
 
-struct TRtfToken {
+struct RtfToken {
   enum Kind { End, GroupOpen, GroupClose, ControlWord, ControlSymbol, Binary, Text, Broken };
   Kind kind = End;
   std::string_view raw;   // the bytes of the token as they stand in the input
@@ -30,18 +30,18 @@ struct TRtfToken {
   bool IsWord(std::string_view word) const { return kind == ControlWord && name == word; }
 };
 
-class TRtfTokenizer {
+class RtfTokenizer {
  public:
-  explicit TRtfTokenizer(std::string_view text) : text_(text) {}
+  explicit RtfTokenizer(std::string_view text) : text_(text) {}
 
   // The next token; End (with an empty raw) once the text is used up.
-  TRtfToken Next();
+  RtfToken Next();
 
   // Offset of the next unread byte.
   size_t Offset() const { return pos_; }
 
  private:
-  TRtfToken ReadBackslash();
+  RtfToken ReadBackslash();
 
   std::string_view text_;
   size_t pos_ = 0;

@@ -4,12 +4,11 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "base/Convert.h"
 #include "base/Exceptions.h"
 #include "base/MemoryStream.h"
 #include "platform/DesktopPlatform.h"
-#include "protocol/EnvUtils.h"
 #include "shell/Engine.h"
 
 namespace qil {
@@ -29,6 +28,10 @@ std::optional<long> LeadingNumber(const std::string& text, size_t& pos) {
   if (pos == start) return std::nullopt;
   return value;
 }
+
+// Whether the user may run the program. The check looks at the groups of the
+// NT platform's users; on any other platform, Linux included, the answer is yes.
+bool IsAdministrator() { return true; }
 
 }  // namespace
 
@@ -79,7 +82,7 @@ bool DesktopProgram::Startup() {
   platform_.SetTitle(kTitle);
   const std::string version = platform_.WebEngineVersion();
 
-  TEngineOptions engine_options;
+  EngineOptions engine_options;
   engine_options.ArchivePath = options_.ArchivePath;
   if (!options_.MIMETypesPath.empty()) engine_options.MIMETypesPath = options_.MIMETypesPath;
   engine_options.AfterArchiveOpened = [&version] {
@@ -94,7 +97,7 @@ bool DesktopProgram::Startup() {
     return false;
   }
 
-  TMemoryStream about;
+  MemoryStream about;
   engine_->Archive().ReadFile("about.jpg", about);
   platform_.SetAboutImage(about.Bytes());
 

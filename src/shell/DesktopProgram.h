@@ -25,7 +25,7 @@
 namespace qil {
 
 class DesktopPlatform;
-class TEngine;
+class Engine;
 
 struct DesktopOptions {
   std::string ArchivePath = "math.dat";
@@ -70,7 +70,7 @@ class DesktopProgram {
   DesktopPlatform& platform_;
   DesktopOptions options_;
   std::string temp_dir_;
-  std::unique_ptr<TEngine> engine_;
+  std::unique_ptr<Engine> engine_;
   FontFolder fonts_;
   int status_ = 0;
 };

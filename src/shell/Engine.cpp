@@ -1,17 +1,17 @@
 #include "shell/Engine.h"
 
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "base/Exceptions.h"
-#include "protocol/CDEServer.h"
+#include "server/ContentServer.h"
 
 namespace qil {
 
-TEngine::TEngine(const TEngineOptions& options) {
+Engine::Engine(const EngineOptions& options) {
   try {
-    archive_ = std::make_unique<TCDArchiver>();
+    archive_ = std::make_unique<ArchiveReader>();
     archive_->Open(options.ArchivePath, options.ProductId, false);
     if (options.AfterArchiveOpened) options.AfterArchiveOpened();
-    server_ = std::make_unique<TCDEServer>(*archive_, options.MIMETypesPath);
+    server_ = std::make_unique<ContentServer>(*archive_, options.MIMETypesPath);
     RegisterModules(*this);
     server_->RegisterNamespace(kSchemeName);
   } catch (...) {
@@ -20,17 +20,17 @@ TEngine::TEngine(const TEngineOptions& options) {
   }
 }
 
-TEngine::~TEngine() { Shutdown(); }
+Engine::~Engine() { Shutdown(); }
 
-TSimpleCGIManager& TEngine::Manager() { return server_->Manager(); }
+ModuleManager& Engine::Manager() { return server_->Manager(); }
 
-void TEngine::StopServing() {
+void Engine::StopServing() {
   if (!server_) return;
   server_->UnregisterNamespace();
   server_.reset();
 }
 
-void TEngine::Shutdown() {
+void Engine::Shutdown() {
   StopServing();
   if (archive_) {
     archive_->Close();
@@ -39,9 +39,9 @@ void TEngine::Shutdown() {
   kept_.clear();
 }
 
-std::unique_ptr<TEngine> StartEngine(const TEngineOptions& options, std::string& errorMessage) {
+std::unique_ptr<Engine> StartEngine(const EngineOptions& options, std::string& errorMessage) {
   try {
-    return std::make_unique<TEngine>(options);
+    return std::make_unique<Engine>(options);
   } catch (const Exception& error) {
     errorMessage = error.Message();
   } catch (const std::exception& error) {

@@ -23,42 +23,42 @@
 #include <vector>
 
 #include "base/StringList.h"
-#include "protocol/MIMETypes.h"
+#include "protocol/MimeTypes.h"
 
 namespace qil {
 
-class TCDArchiver;
-class TCDEServer;
-class TSimpleCGIManager;
+class ArchiveReader;
+class ContentServer;
+class ModuleManager;
 
-struct TEngineOptions {
+struct EngineOptions {
   std::string ArchivePath = "math.dat";
   std::string ProductId = "QVRTLNDX100";
-  std::string MIMETypesPath = TMIMETypes::kSystemTable;
+  std::string MIMETypesPath = MimeTypes::kSystemTable;
   // Runs right after the archive opened, before the server exists: the
   // desktop program's checks of its surroundings. Raising ends start-up.
   std::function<void()> AfterArchiveOpened;
 };
 
-class TEngine {
+class Engine {
  public:
   static constexpr const char* kSchemeName = "qilproto";
   static constexpr const char* kHostName = "qilproto_local";
   static constexpr const char* kProductName = "Orvella";
 
-  explicit TEngine(const TEngineOptions& options = TEngineOptions());
-  ~TEngine();
+  explicit Engine(const EngineOptions& options = EngineOptions());
+  ~Engine();
 
-  TEngine(const TEngine&) = delete;
-  TEngine& operator=(const TEngine&) = delete;
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
 
   // Withdraws the scheme and frees the server with its manager, the first
   // step of shutdown; the archive stays open until the engine goes.
   void StopServing();
 
-  TCDArchiver& Archive() { return *archive_; }
-  TCDEServer& Server() { return *server_; }
-  TSimpleCGIManager& Manager();
+  ArchiveReader& Archive() { return *archive_; }
+  ContentServer& Server() { return *server_; }
+  ModuleManager& Manager();
 
   // Keeps object alive until the archive is closed at shutdown; for the
   // objects that start-up registers with the manager. Returns it.
@@ -72,12 +72,12 @@ class TEngine {
  private:
   void Shutdown();
 
-  std::unique_ptr<TCDArchiver> archive_;
-  std::unique_ptr<TCDEServer> server_;
-  std::vector<std::unique_ptr<TObject>> kept_;
+  std::unique_ptr<ArchiveReader> archive_;
+  std::unique_ptr<ContentServer> server_;
+  std::vector<std::unique_ptr<ListObject>> kept_;
 };
 
-// Creates and loads the math database (the edition's TZorbikMathDB, kept by
+// Creates and loads the math database (the edition's LevelFoldingDatabase, kept by
 // the engine), then fills the engine's manager with the page modules
 // (template name -> module class) and the shared objects ("MathDBManager",
 // "PRODUCTNAME", ...), in the order the product registers them. A database
@@ -85,10 +85,10 @@ class TEngine {
 // start-up; an archive without a data region (packed without a problem bank)
 // gets an empty database. Runs once during start-up, after the server exists
 // and before the scheme is registered. Defined in RegisterModules.cpp.
-void RegisterModules(TEngine& engine);
+void RegisterModules(Engine& engine);
 
 // Starts an engine. On failure answers nullptr and sets errorMessage to the
 // text the error box shows.
-std::unique_ptr<TEngine> StartEngine(const TEngineOptions& options, std::string& errorMessage);
+std::unique_ptr<Engine> StartEngine(const EngineOptions& options, std::string& errorMessage);
 
 }  // namespace qil

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "protocol/CDEProto.h"
+#include "protocol/ProtocolHandler.h"
 
 namespace qil {
 
@@ -11,23 +11,23 @@ namespace {
 constexpr uint32_t kReadChunk = 64 * 1024;
 
 // Keeps the MIME type the handler announces.
-class TCollectingSink : public TProtocolSink {
+class CollectingSink : public ProtocolSink {
  public:
   void ReportProgress(uint32_t statusCode, const std::string& statusText) override {
     if (statusCode == BINDSTATUS_VERIFIEDMIMETYPEAVAILABLE) mime_type = statusText;
   }
   void ReportData(uint32_t, uint32_t, uint32_t) override {}
-  void ReportResult(TResult, uint32_t, const std::string&) override {}
+  void ReportResult(ProtocolResult, uint32_t, const std::string&) override {}
 
   std::string mime_type;
 };
 
 }  // namespace
 
-TFetchResult FetchAddress(const std::string& url) {
-  TFetchResult result;
-  auto sink = std::make_shared<TCollectingSink>();
-  TCDEProtocolHandler handler;
+FetchResult FetchAddress(const std::string& url) {
+  FetchResult result;
+  auto sink = std::make_shared<CollectingSink>();
+  ProtocolHandler handler;
   if (handler.Start(url, sink) != S_OK) return result;
   result.Found = true;
   result.MimeType = sink->mime_type;

@@ -1,6 +1,6 @@
 // Fetching one address the way the web view does: through a protocol handler.
 //
-// FetchAddress creates a TCDEProtocolHandler, calls Start, then Read in
+// FetchAddress creates a ProtocolHandler, calls Start, then Read in
 // chunks until the handler reports the end, exactly as the browser drives it.
 // The answer is whatever the process-wide request handler (the registered
 // content server) gives. Safe to call whenever a server is registered; one
@@ -11,12 +11,12 @@
 
 namespace qil {
 
-struct TFetchResult {
+struct FetchResult {
   bool Found = false;  // false: the handler reported no answer
   std::string MimeType;
   std::string Body;
 };
 
-TFetchResult FetchAddress(const std::string& url);
+FetchResult FetchAddress(const std::string& url);
 
 }  // namespace qil

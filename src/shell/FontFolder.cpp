@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
 #include "base/Text.h"
@@ -22,7 +22,7 @@ bool IsPrivateFolderOfOurs(const std::string& path) {
 }
 
 // Writes bytes to path, refusing to follow a symbolic link.
-bool WriteNewFile(const std::string& path, const TMemoryStream& bytes) {
+bool WriteNewFile(const std::string& path, const MemoryStream& bytes) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   const char* data = bytes.Data();
@@ -82,19 +82,19 @@ std::string FontFolder::ClaimFolder(const std::string& temp_dir, bool& created) 
   return pattern;
 }
 
-bool FontFolder::Install(TCDArchiver& archive, const std::string& temp_dir) {
+bool FontFolder::Install(ArchiveReader& archive, const std::string& temp_dir) {
   Remove();
   path_ = ClaimFolder(temp_dir, created_);
   if (path_.empty()) return false;
 
-  TMemoryStream list_bytes;
+  MemoryStream list_bytes;
   archive.ReadFile(kFontList, list_bytes);
-  TStringList names;
+  StringList names;
   names.LoadFromStream(list_bytes);
   for (int i = 0; i < names.Count(); ++i) {
     const std::string& name = names[i];
     if (!IsInstallableFontName(name)) continue;
-    TMemoryStream font;
+    MemoryStream font;
     archive.ReadFile("mt4fonts/" + name, font);
     const std::string file = path_ + "/" + name;
     if (WriteNewFile(file, font)) files_.push_back(file);

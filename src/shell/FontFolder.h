@@ -22,7 +22,7 @@
 
 namespace qil {
 
-class TCDArchiver;
+class ArchiveReader;
 
 // The temporary directory: "TMP", else "TEMP", else "TMPDIR" (each when set
 // and not empty), else "/tmp". lookup answers an environment variable.
@@ -44,7 +44,7 @@ class FontFolder {
 
   // Writes the archive's fonts into the folder under temp_dir. Answers
   // false, writing nothing, when no folder could be had.
-  bool Install(TCDArchiver& archive, const std::string& temp_dir);
+  bool Install(ArchiveReader& archive, const std::string& temp_dir);
 
   // Deletes the files Install wrote and the folder, then makes the folder's
   // parent the current directory. Nothing happens when nothing was installed.

@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "base/Text.h"
-#include "protocol/CDEProto.h"
+#include "protocol/ProtocolHandler.h"
 
 namespace qil {
 
@@ -33,7 +33,7 @@ void RequestQueue::Submit(std::string url, Done done) {
       return;
     }
   }
-  done(TFetchResult());
+  done(FetchResult());
 }
 
 void RequestQueue::Work(Lane& lane) {
@@ -76,7 +76,7 @@ void RequestQueue::Stop(const std::function<void()>& pump) {
   }
   for (std::thread& thread : threads_) thread.join();
   threads_.clear();
-  for (Request& request : dropped) request.done(TFetchResult());
+  for (Request& request : dropped) request.done(FetchResult());
 }
 
 }  // namespace qil

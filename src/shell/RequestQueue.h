@@ -28,7 +28,7 @@ namespace qil {
 
 class RequestQueue {
  public:
-  using Done = std::function<void(TFetchResult)>;
+  using Done = std::function<void(FetchResult)>;
 
   explicit RequestQueue(int file_threads = 3);
   ~RequestQueue();

@@ -9,7 +9,7 @@
 
 #include "ArchiveTestUtil.h"
 #include "archive/ArchiveWriter.h"
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 
 namespace qil {
 namespace {
@@ -17,7 +17,7 @@ namespace {
 class ArchiveReadFailure : public ::testing::Test {
  protected:
   void SetUp() override {
-    TArchiveWriter writer;
+    ArchiveWriter writer;
     writer.AddEntry("empty", "");
     writer.AddEntry("first", test::PatternBytes(5000, 1));
     writer.AddEntry("last", test::PatternBytes(3001, 2));
@@ -30,8 +30,8 @@ class ArchiveReadFailure : public ::testing::Test {
   // Cuts the file so that only the first keep bytes of entry "last" remain
   // (and nothing of the data region).
   void CutInsideLast(size_t keep) {
-    const TDirEntry* last = nullptr;
-    for (const TDirEntry& entry : archive_.Entries()) {
+    const DirectoryEntry* last = nullptr;
+    for (const DirectoryEntry& entry : archive_.Entries()) {
       if (entry.Name == "last") last = &entry;
     }
     ASSERT_NE(last, nullptr);
@@ -39,10 +39,10 @@ class ArchiveReadFailure : public ::testing::Test {
   }
 
   std::string ReadFailure(std::string_view name) {
-    TMemoryStream stream;
+    MemoryStream stream;
     try {
       archive_.ReadFile(name, stream);
-    } catch (const EStreamError& error) {
+    } catch (const StreamError& error) {
       EXPECT_EQ(stream.Size(), 0u);
       return error.Message();
     }
@@ -52,7 +52,7 @@ class ArchiveReadFailure : public ::testing::Test {
   test::TempDir dir_;
   std::string path_ = dir_.File("math.dat");
   std::string good_;
-  TCDArchiver archive_;
+  ArchiveReader archive_;
 };
 
 TEST_F(ArchiveReadFailure, ShortReadPromptsOnceThenGivesUp) {
@@ -69,9 +69,9 @@ TEST_F(ArchiveReadFailure, ShortReadPromptsOnceThenGivesUp) {
   // Entries before the cut still read; the failed reader went back to the pool.
   EXPECT_EQ(ReadFailure("first"), "");
   EXPECT_EQ(archive_.IdleReaderCount(), 1u);
-  TMemoryStream stream;
-  EXPECT_THROW(archive_.ReadBlock(0, 8, "", stream), EStreamError);
-  EXPECT_THROW(archive_.ReadBlock(0xfffffff0, 0xffffffff, "", stream), EStreamError);
+  MemoryStream stream;
+  EXPECT_THROW(archive_.ReadBlock(0, 8, "", stream), StreamError);
+  EXPECT_THROW(archive_.ReadBlock(0xfffffff0, 0xffffffff, "", stream), StreamError);
   EXPECT_EQ(platform.Prompts(), 5);
 }
 
@@ -91,7 +91,7 @@ TEST_F(ArchiveReadFailure, RetrySucceedsOnceTheFileIsBack) {
   EXPECT_EQ(ReadFailure("nothing"), "");
   EXPECT_EQ(platform.Prompts(), 0);
 
-  TMemoryStream stream;
+  MemoryStream stream;
   archive_.ReadFile("last", stream);
   EXPECT_EQ(stream.View(), test::PatternBytes(3001, 2));
   EXPECT_EQ(platform.Prompts(), 1);
@@ -116,7 +116,7 @@ TEST_F(ArchiveReadFailure, NineWaitingReadsLeaveEightIdleReaders) {
   std::vector<std::thread> threads;
   for (size_t i = 0; i < results.size(); ++i) {
     threads.emplace_back([&, i] {
-      TMemoryStream stream;
+      MemoryStream stream;
       archive_.ReadFile("last", stream);
       results[i] = stream.Take();
     });

@@ -1,4 +1,4 @@
-// Archives written by TArchiveWriter and read back by TCDArchiver: sizes and
+// Archives written by ArchiveWriter and read back by ArchiveReader: sizes and
 // keys, name lookup, the data region, the reader pool and concurrent reads.
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "ArchiveTestUtil.h"
 #include "archive/ArchiveWriter.h"
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 
 namespace qil {
 namespace {
@@ -16,8 +16,8 @@ const size_t kSizes[] = {0, 1, 7, 8, 9, 4095, 4096, 4097, 3 * 1024 * 1024 + 5};
 
 std::string EntryName(size_t size) { return "dir/entry-" + std::to_string(size) + ".bin"; }
 
-std::string Read(TCDArchiver& archive, std::string_view name, const std::string& key = "") {
-  TMemoryStream stream;
+std::string Read(ArchiveReader& archive, std::string_view name, const std::string& key = "") {
+  MemoryStream stream;
   archive.ReadFile(name, key, stream);
   EXPECT_EQ(stream.Position(), 0u);
   return stream.Take();
@@ -26,14 +26,14 @@ std::string Read(TCDArchiver& archive, std::string_view name, const std::string&
 class ArchiveRoundTrip : public ::testing::Test {
  protected:
   // Writes an archive with the given entries and opens it.
-  void WriteAndOpen(TArchiveWriter& writer) {
+  void WriteAndOpen(ArchiveWriter& writer) {
     writer.WriteToFile(path_);
     archive_.Open(path_, "QVRTLNDX100", false);
   }
 
   test::TempDir dir_;
   std::string path_ = dir_.File("math.dat");
-  TCDArchiver archive_;
+  ArchiveReader archive_;
 };
 
 TEST_F(ArchiveRoundTrip, EverySizeWithEveryContentKeyLength) {
@@ -41,7 +41,7 @@ TEST_F(ArchiveRoundTrip, EverySizeWithEveryContentKeyLength) {
     SCOPED_TRACE("key length " + std::to_string(key_length));
     std::string key;
     for (size_t i = 0; i < key_length; ++i) key += static_cast<char>(0x21 + (i * 37) % 200);
-    TArchiveWriter writer;
+    ArchiveWriter writer;
     writer.SetContentKey(key);
     std::map<std::string, std::string> plain;
     for (size_t size : kSizes) {
@@ -66,7 +66,7 @@ TEST_F(ArchiveRoundTrip, EverySizeWithEveryContentKeyLength) {
 TEST_F(ArchiveRoundTrip, CallerKeyFollowsTheKeyRule) {
   const std::string text(100, 'q');
   {
-    TArchiveWriter writer;
+    ArchiveWriter writer;
     writer.SetContentKey("seven77");  // under 8 bytes: the unkeyed cipher
     writer.AddEntry("a.txt", text);
     WriteAndOpen(writer);
@@ -80,7 +80,7 @@ TEST_F(ArchiveRoundTrip, CallerKeyFollowsTheKeyRule) {
 }
 
 TEST_F(ArchiveRoundTrip, NameLookupRules) {
-  TArchiveWriter writer;
+  ArchiveWriter writer;
   writer.AddEntry("db/endpoints.txt", "endpoints");
   writer.AddEntry("B.htm", "b");
   writer.AddEntry("a.htm", "a");
@@ -102,46 +102,46 @@ TEST_F(ArchiveRoundTrip, NameLookupRules) {
 
   // The directory is sorted ignoring case.
   std::vector<std::string> names;
-  for (const TDirEntry& entry : archive_.Entries()) names.push_back(entry.Name);
+  for (const DirectoryEntry& entry : archive_.Entries()) names.push_back(entry.Name);
   EXPECT_EQ(names, (std::vector<std::string>{"../up\tand\x01odd", "a.htm", "B.htm",
                                              "db/endpoints.txt"}));
 }
 
 TEST_F(ArchiveRoundTrip, DataRegionBlocksAtMultiplesOfEight) {
   const std::string region = test::PatternBytes(10001, 4);
-  TArchiveWriter writer;
+  ArchiveWriter writer;
   writer.AddEntry("x", "xyz");
   writer.SetDataRegion(region);
   WriteAndOpen(writer);
   for (uint32_t offset : {0u, 8u, 4096u, 9992u}) {
     for (uint32_t size : {1u, 5u, 8u, 9u, 4097u}) {
       if (offset + size > region.size()) continue;
-      TMemoryStream stream;
+      MemoryStream stream;
       archive_.ReadBlock(offset, size, "", stream);
       EXPECT_EQ(stream.View(), std::string_view(region).substr(offset, size))
           << offset << "+" << size;
     }
   }
-  TMemoryStream stream("stale");
+  MemoryStream stream("stale");
   archive_.ReadBlock(10000, 0, "", stream);
   EXPECT_EQ(stream.Size(), 0u);
 }
 
 TEST_F(ArchiveRoundTrip, ReaderModeGuardsAndLifoPool) {
-  TArchiveWriter writer;
+  ArchiveWriter writer;
   writer.AddEntry("a", "alpha");
   WriteAndOpen(writer);
-  TMemoryStream stream;
+  MemoryStream stream;
   try {
     archive_.ReaderReadFile("a", "", stream);
     FAIL() << "no exception";
-  } catch (const EReaderException& error) {
+  } catch (const ArchiveError& error) {
     EXPECT_STREQ(error.what(), "You can't call ReadFile out of reader mode.");
   }
   try {
     archive_.ReaderReadBlock(0, 8, "", stream);
     FAIL() << "no exception";
-  } catch (const EReaderException& error) {
+  } catch (const ArchiveError& error) {
     EXPECT_STREQ(error.what(), "You must not call this if not in reader mode.");
   }
 
@@ -150,7 +150,7 @@ TEST_F(ArchiveRoundTrip, ReaderModeGuardsAndLifoPool) {
   ASSERT_TRUE(first->ReaderMode());
   first->ReaderReadFile("a", "", stream);
   EXPECT_EQ(stream.View(), "alpha");
-  TCDArchiver* second_address = second.get();
+  ArchiveReader* second_address = second.get();
   archive_.ReleaseReader(std::move(first));
   archive_.ReleaseReader(std::move(second));
   EXPECT_EQ(archive_.IdleReaderCount(), 2u);
@@ -174,7 +174,7 @@ TEST_F(ArchiveRoundTrip, ReaderModeGuardsAndLifoPool) {
 }
 
 TEST_F(ArchiveRoundTrip, ConcurrentReadsFromManyThreads) {
-  TArchiveWriter writer;
+  ArchiveWriter writer;
   std::vector<std::string> contents;
   for (uint32_t i = 0; i < 40; ++i) {
     contents.push_back(test::PatternBytes(100 + i * 997, i));
@@ -187,7 +187,7 @@ TEST_F(ArchiveRoundTrip, ConcurrentReadsFromManyThreads) {
     threads.emplace_back([&, t] {
       for (int round = 0; round < 100; ++round) {
         const size_t i = static_cast<size_t>(t * 7 + round) % contents.size();
-        TMemoryStream stream;
+        MemoryStream stream;
         archive_.ReadFile("f" + std::to_string(i), stream);
         if (stream.View() != contents[i]) ++failures[t];
       }
@@ -195,7 +195,7 @@ TEST_F(ArchiveRoundTrip, ConcurrentReadsFromManyThreads) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(failures, std::vector<int>(12, 0));
-  EXPECT_LE(archive_.IdleReaderCount(), TCDArchiver::kMaxIdleReaders);
+  EXPECT_LE(archive_.IdleReaderCount(), ArchiveReader::kMaxIdleReaders);
   EXPECT_GE(archive_.IdleReaderCount(), 1u);
 }
 

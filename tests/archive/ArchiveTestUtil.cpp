@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "archive/BlowFish.h"
+#include "archive/Blowfish.h"
 
 namespace qil::test {
 
@@ -17,7 +17,7 @@ namespace {
 
 void PutEnciphered(std::string& file, size_t at, std::string plain, std::string_view key) {
   plain.resize(archive::RoundUp8(plain.size()), '\0');
-  TBlowFish cipher;
+  Blowfish cipher;
   cipher.SetKey(key);
   auto* bytes = reinterpret_cast<uint8_t*>(plain.data());
   cipher.EncipherBlocks(bytes, bytes, plain.size() / 8);
@@ -27,11 +27,11 @@ void PutEnciphered(std::string& file, size_t at, std::string plain, std::string_
 
 }  // namespace
 
-void PutHeader(std::string& file, const archive::THeader& header) {
+void PutHeader(std::string& file, const archive::ArchiveHeader& header) {
   PutEnciphered(file, 0, header.Encode().substr(0, 128), archive::kHeaderKey);
 }
 
-std::string CraftArchive(const archive::THeader& header, const std::string& names,
+std::string CraftArchive(const archive::ArchiveHeader& header, const std::string& names,
                          const std::vector<std::pair<uint32_t, uint32_t>>& records,
                          size_t total_size) {
   std::string file;

@@ -23,12 +23,12 @@ std::string PatternBytes(size_t size, uint32_t seed);
 // bytes of it, each part enciphered
 // with its fixed key, then zero bytes up to total_size (when larger). For
 // headers and directories that the writer refuses to produce.
-std::string CraftArchive(const archive::THeader& header, const std::string& names,
+std::string CraftArchive(const archive::ArchiveHeader& header, const std::string& names,
                          const std::vector<std::pair<uint32_t, uint32_t>>& records,
                          size_t total_size);
 
 // Overwrites the header of an archive file's bytes with header, enciphered.
-void PutHeader(std::string& file, const archive::THeader& header);
+void PutHeader(std::string& file, const archive::ArchiveHeader& header);
 
 // Installed as the current platform for its lifetime. Records every retry
 // prompt and answers with answer(prompt number from 1).

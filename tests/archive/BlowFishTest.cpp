@@ -8,9 +8,9 @@
 #include <cstring>
 
 #include "ArchiveTestUtil.h"
-#include "archive/BlowFish.h"
-#include "archive/BlowFishTables.h"
-#include "archive/CDArch.h"
+#include "archive/Blowfish.h"
+#include "archive/BlowfishTables.h"
+#include "archive/ArchiveReader.h"
 
 namespace qil {
 namespace {
@@ -66,7 +66,7 @@ TEST(BlowFishTables, UnkeyedZeroBlockIsTheLibrarysFirstScheduleStep) {
   // With an all-zero key the schedule XORs nothing into P and then enciphers
   // the zero block with the initial tables: that block becomes P[0], P[1].
   const BF_KEY library = LibrarySchedule(std::string(8, '\0'));
-  TBlowFish cipher;
+  Blowfish cipher;
   uint8_t block[8] = {};
   cipher.EncipherBlocks(block, block, 1);
   EXPECT_EQ(BigEndianWord(block), library.P[0]);
@@ -91,7 +91,7 @@ TEST(BlowFish, KeyedCipherMatchesLibraryEcbInBothDirections) {
   auto* e = reinterpret_cast<unsigned char*>(expected.data());
   for (size_t i = 0; i < expected.size(); i += 8) BF_ecb_encrypt(e + i, e + i, &library, BF_ENCRYPT);
 
-  TBlowFish cipher;
+  Blowfish cipher;
   cipher.SetKey(key);
   ASSERT_TRUE(cipher.Keyed());
   std::string bytes = plain;
@@ -106,7 +106,7 @@ TEST(BlowFish, KeyedCipherMatchesLibraryEcbInBothDirections) {
 TEST(BlowFish, KeyRuleSelectsTheUnkeyedCipherOutside8To65Bytes) {
   const std::string plain = test::PatternBytes(64, 3);
   auto encipher = [&](const std::string& key, bool& keyed) {
-    TBlowFish cipher;
+    Blowfish cipher;
     cipher.SetKey(key);
     keyed = cipher.Keyed();
     std::string bytes = plain;
@@ -128,7 +128,7 @@ TEST(BlowFish, KeyRuleSelectsTheUnkeyedCipherOutside8To65Bytes) {
     EXPECT_TRUE(keyed) << length;
   }
   // Switching back from a key to the empty key restores the unkeyed tables.
-  TBlowFish cipher;
+  Blowfish cipher;
   cipher.SetKey("some longer key");
   cipher.SetKey("");
   std::string bytes = plain;
@@ -138,8 +138,8 @@ TEST(BlowFish, KeyRuleSelectsTheUnkeyedCipherOutside8To65Bytes) {
 }
 
 TEST(ArchiveDecipher, PartialFinalBlockIsZeroPaddedAndCut) {
-  TCDArchiver archive;
-  TBlowFish cipher;
+  ArchiveReader archive;
+  Blowfish cipher;
   const std::string key = "partial-block key";
   cipher.SetKey(key);
   // Encipher 136 bytes; the 132-byte prefix of the cipher text deciphers to

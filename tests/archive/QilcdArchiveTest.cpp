@@ -4,7 +4,7 @@
 #include <map>
 
 #include "ArchiveTestUtil.h"
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "common/Qilcd.h"
 
 namespace qil {
@@ -60,7 +60,7 @@ TEST_F(QilcdArchive, PackListAndCatWithEveryKeyLength) {
       EXPECT_EQ(cat.exit_code, 0) << cat.err;
       EXPECT_TRUE(cat.out == bytes) << name;
     }
-    TCDArchiver archive;
+    ArchiveReader archive;
     archive.Open(archive_, "QVRTLNDX100", false);
     EXPECT_EQ(archive.ContentKey(), key);
   }
@@ -69,7 +69,7 @@ TEST_F(QilcdArchive, PackListAndCatWithEveryKeyLength) {
 TEST_F(QilcdArchive, ProductIdOptionAndMissingEntry) {
   AddSource("a.txt", "A");
   ASSERT_EQ(RunQilcd({"pack", src_.string(), archive_, "--product-id", "OTHERPROD"}).exit_code, 0);
-  TCDArchiver archive;
+  ArchiveReader archive;
   archive.Open(archive_, "", true);
   EXPECT_EQ(archive.ProductID(), "OTHERPROD");
 

@@ -27,7 +27,7 @@ TEST(Convert, RejectsEverythingElseWithTheConversionMessage) {
   try {
     StrToInt("abc");
     FAIL() << "no exception";
-  } catch (const EConvertError& error) {
+  } catch (const ConvertError& error) {
     EXPECT_EQ(error.Message(), "'abc' is not a valid integer value");
   }
 }

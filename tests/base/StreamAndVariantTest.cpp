@@ -8,7 +8,7 @@ namespace qil {
 namespace {
 
 TEST(MemoryStream, WritesOverwriteThenGrow) {
-  TMemoryStream stream;
+  MemoryStream stream;
   stream.Write("hello");
   stream.SetPosition(3);
   stream.Write("PING");
@@ -20,7 +20,7 @@ TEST(MemoryStream, WritesOverwriteThenGrow) {
 }
 
 TEST(MemoryStream, ReadsStopAtTheEnd) {
-  TMemoryStream stream(std::string("abcdef"));
+  MemoryStream stream(std::string("abcdef"));
   char buffer[4];
   EXPECT_EQ(stream.Read(buffer, 4), 4u);
   EXPECT_EQ(std::string(buffer, 4), "abcd");
@@ -35,15 +35,15 @@ TEST(MemoryStream, ReadsStopAtTheEnd) {
 }
 
 TEST(Variant, TextFormsAndIntegerReading) {
-  EXPECT_EQ(TVariant().ToString(), "");
-  EXPECT_EQ(TVariant(-12).ToString(), "-12");
-  EXPECT_EQ(TVariant("000123").ToString(), "000123");
-  EXPECT_EQ(TVariant("000123").ToInteger(), 123);
-  EXPECT_EQ(TVariant().ToInteger(), 0);
-  EXPECT_THROW(TVariant("x").ToInteger(), EConvertError);
-  TVariant copy = TVariant("a");
-  TVariant other = copy;
-  other = TVariant(5);
+  EXPECT_EQ(Variant().ToString(), "");
+  EXPECT_EQ(Variant(-12).ToString(), "-12");
+  EXPECT_EQ(Variant("000123").ToString(), "000123");
+  EXPECT_EQ(Variant("000123").ToInteger(), 123);
+  EXPECT_EQ(Variant().ToInteger(), 0);
+  EXPECT_THROW(Variant("x").ToInteger(), ConvertError);
+  Variant copy = Variant("a");
+  Variant other = copy;
+  other = Variant(5);
   EXPECT_TRUE(copy.IsString());
   EXPECT_TRUE(other.IsInteger());
 }

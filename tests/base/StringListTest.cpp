@@ -8,7 +8,7 @@
 namespace qil {
 namespace {
 
-std::vector<std::string> Lines(const TStringList& list) {
+std::vector<std::string> Lines(const StringList& list) {
   std::vector<std::string> out;
   for (int i = 0; i < list.Count(); ++i) out.push_back(list[i]);
   return out;
@@ -17,7 +17,7 @@ std::vector<std::string> Lines(const TStringList& list) {
 using V = std::vector<std::string>;
 
 TEST(StringList, TextSplitsAtEveryLineEndAndJoinsWithCrLf) {
-  TStringList list;
+  StringList list;
   list.SetText("a\r\nb\nc\rd\r\n");
   EXPECT_EQ(Lines(list), (V{"a", "b", "c", "d"}));
   EXPECT_EQ(list.Text(), "a\r\nb\r\nc\r\nd\r\n");
@@ -32,7 +32,7 @@ TEST(StringList, TextSplitsAtEveryLineEndAndJoinsWithCrLf) {
 }
 
 TEST(StringList, LookupsIgnoreCaseUnlessAskedNotTo) {
-  TStringList list;
+  StringList list;
   list.Add("Alpha=1");
   list.Add("beta=2=3");
   list.Add("noequals");
@@ -48,7 +48,7 @@ TEST(StringList, LookupsIgnoreCaseUnlessAskedNotTo) {
 }
 
 TEST(StringList, SetValueReplacesAppendsAndDeletes) {
-  TStringList list;
+  StringList list;
   list.SetValue("k", "1");
   list.SetValue("K", "2");
   EXPECT_EQ(Lines(list), (V{"K=2"}));  // the name as given this time
@@ -58,7 +58,7 @@ TEST(StringList, SetValueReplacesAppendsAndDeletes) {
 }
 
 TEST(StringList, SortedListInsertsInOrderAndIgnoresDuplicates) {
-  TStringList list;
+  StringList list;
   list.SetSorted(true);
   EXPECT_EQ(list.Add("pear"), 0);
   EXPECT_EQ(list.Add("Apple"), 0);
@@ -70,16 +70,16 @@ TEST(StringList, SortedListInsertsInOrderAndIgnoresDuplicates) {
   EXPECT_EQ(index, 2);
   EXPECT_FALSE(list.Find("cherry", index));
   EXPECT_EQ(index, 2);
-  EXPECT_THROW(list.Insert(0, "x"), EListError);
-  EXPECT_THROW(list.Move(0, 1), EListError);
+  EXPECT_THROW(list.Insert(0, "x"), ListError);
+  EXPECT_THROW(list.Move(0, 1), ListError);
 }
 
 TEST(StringList, TurningSortingOnKeepsObjectsWithTheirLines) {
-  struct Tag : TObject {
+  struct Tag : ListObject {
     explicit Tag(int v) : value(v) {}
     int value;
   };
-  TStringList list;
+  StringList list;
   list.Add("c", std::make_shared<Tag>(3));
   list.Add("a", std::make_shared<Tag>(1));
   list.Add("b", std::make_shared<Tag>(2));
@@ -91,20 +91,20 @@ TEST(StringList, TurningSortingOnKeepsObjectsWithTheirLines) {
 }
 
 TEST(StringList, IndexErrorsRaiseListError) {
-  TStringList list;
+  StringList list;
   list.Add("only");
-  EXPECT_THROW(list.Get(1), EListError);
-  EXPECT_THROW(list.Get(-1), EListError);
-  EXPECT_THROW(list.Delete(5), EListError);
+  EXPECT_THROW(list.Get(1), ListError);
+  EXPECT_THROW(list.Get(-1), ListError);
+  EXPECT_THROW(list.Delete(5), ListError);
   try {
     list.Get(7);
-  } catch (const EListError& error) {
+  } catch (const ListError& error) {
     EXPECT_EQ(error.Message(), "List index out of bounds (7)");
   }
 }
 
 TEST(StringList, MoveAndExchangeKeepObjects) {
-  TStringList list;
+  StringList list;
   for (const char* s : {"a", "b", "c", "d"}) list.Add(s);
   list.Move(0, 3);
   EXPECT_EQ(Lines(list), (V{"b", "c", "d", "a"}));
@@ -115,18 +115,18 @@ TEST(StringList, MoveAndExchangeKeepObjects) {
 }
 
 TEST(CommaText, WritesQuotesOnlyWhereNeeded) {
-  TStringList list;
+  StringList list;
   for (const char* s : {"12", "a b", "x,y", "say \"hi\"", "", "z"}) list.Add(s);
   EXPECT_EQ(list.CommaText(), "12,\"a b\",\"x,y\",\"say \"\"hi\"\"\",,z");
-  TStringList single;
+  StringList single;
   single.Add("");
   EXPECT_EQ(single.CommaText(), "\"\"");
-  TStringList none;
+  StringList none;
   EXPECT_EQ(none.CommaText(), "");
 }
 
 TEST(CommaText, ReadsCommasBlanksAndQuotes) {
-  TStringList list;
+  StringList list;
   list.SetCommaText("1,2 3,,\"a b\",\"q\"\"q\",  last,");
   EXPECT_EQ(Lines(list), (V{"1", "2", "3", "", "a b", "q\"q", "last", ""}));
   list.SetCommaText("");
@@ -138,20 +138,20 @@ TEST(CommaText, ReadsCommasBlanksAndQuotes) {
 }
 
 TEST(CommaText, RoundTripsAnyItems) {
-  TStringList list;
+  StringList list;
   for (const char* s : {"", "plain", " lead", "tab\there", "\"", ",", "end "}) list.Add(s);
-  TStringList back;
+  StringList back;
   back.SetCommaText(list.CommaText());
   EXPECT_EQ(Lines(back), Lines(list));
 }
 
 TEST(StringList, LoadFromStreamReadsFromThePosition) {
-  TMemoryStream stream(std::string("skip\r\nkeep\r\nme"));
+  MemoryStream stream(std::string("skip\r\nkeep\r\nme"));
   stream.SetPosition(6);
-  TStringList list;
+  StringList list;
   list.LoadFromStream(stream);
   EXPECT_EQ(Lines(list), (V{"keep", "me"}));
-  TMemoryStream out;
+  MemoryStream out;
   list.SaveToStream(out);
   EXPECT_EQ(out.Bytes(), "keep\r\nme\r\n");
 }

@@ -28,14 +28,14 @@
 #include <vector>
 
 #include "archive/ArchiveFormat.h"
-#include "archive/BlowFish.h"
-#include "archive/CDArch.h"
+#include "archive/Blowfish.h"
+#include "archive/ArchiveReader.h"
 #include "base/LittleEndian.h"
 #include "base/Text.h"
 #include "common/Qilcd.h"
 #include "common/TestFiles.h"
 #include "mathdb/Bundle.h"
-#include "mathdb/MathDB.h"
+#include "mathdb/MathDatabase.h"
 #include "richtext/RtfTokenizer.h"
 
 namespace qil::test {
@@ -110,7 +110,7 @@ uint64_t BlockOf(const Region& region, uint64_t offset) {
 
 // Deciphers or enciphers the 8-byte block of bytes at block with key.
 void Cipher(std::string& bytes, std::string_view key, uint64_t block, bool encipher) {
-  TBlowFish cipher;
+  Blowfish cipher;
   cipher.SetKey(key);
   auto* data = reinterpret_cast<uint8_t*>(bytes.data() + block);
   if (encipher) {
@@ -221,18 +221,18 @@ Disc LoadDisc(const std::string& path) {
   std::string head = disc.bytes.substr(0, 128);
   for (uint64_t block = 0; block < head.size(); block += 8) Cipher(head, header.key, block, false);
   head.resize(archive::kHeaderSize, '\0');
-  const archive::THeader fields =
-      archive::THeader::Decode(reinterpret_cast<const uint8_t*>(head.data()));
+  const archive::ArchiveHeader fields =
+      archive::ArchiveHeader::Decode(reinterpret_cast<const uint8_t*>(head.data()));
   const uint64_t names_size = archive::RoundUp8(fields.names_length);
   disc.directory = {header,
                     Stretch("name block", fields.names_offset, names_size, archive::kNamesKey),
                     Stretch("record block", fields.names_offset + names_size,
                             uint64_t{fields.file_count} * archive::kRecordSize, archive::kRecordsKey)};
 
-  TCDArchiver archive;
+  ArchiveReader archive;
   archive.Open(path, "", true);
   const std::string key = archive.ContentKey();
-  for (const TDirEntry& entry : archive.Entries()) {
+  for (const DirectoryEntry& entry : archive.Entries()) {
     if (entry.Name.ends_with(".stmp") || entry.Name.starts_with("db/") || entry.Name == "index.html") {
       disc.entries.push_back(Stretch("entry " + entry.Name, entry.Rec.Offset,
                                      archive::RoundUp8(entry.Rec.Size), key));
@@ -244,7 +244,7 @@ Disc LoadDisc(const std::string& path) {
   auto region = [&](std::string name, uint64_t offset, uint64_t size) {
     return Region{std::move(name), data + offset, size, data, key};
   };
-  TMemoryStream stream;
+  MemoryStream stream;
   archive.ReadBlock(0, kMathDBHeaderSize, "", stream);
   const uint32_t index_at = LoadU32LE(stream.Data() + 8);
   const uint32_t records = LoadU32LE(stream.Data() + 12);
@@ -266,7 +266,7 @@ Disc LoadDisc(const std::string& path) {
     if (!read[position]) {
       const char* record = index.data() + position * kMathIndexRecordSize;
       archive.ReadBlock(LoadU32LE(record + 4), LoadU32LE(record + 8), "", stream);
-      const TMathBundle bundle = TMathBundle::Parse(std::string(stream.View()));
+      const ProblemBundle bundle = ProblemBundle::Parse(std::string(stream.View()));
       for (int file = 0; file < bundle.FileCount(); ++file) {
         if (!EndsText(".htm", bundle.FileName(file))) pictures[position].push_back(bundle.FileName(file));
       }
@@ -293,7 +293,7 @@ Disc LoadDisc(const std::string& path) {
     disc.database.push_back(region("index record of " + ProblemId(position),
                                    index_at + position * kMathIndexRecordSize, kMathIndexRecordSize));
     archive.ReadBlock(at, size, "", stream);
-    const TMathBundle bundle = TMathBundle::Parse(std::string(stream.View()));
+    const ProblemBundle bundle = ProblemBundle::Parse(std::string(stream.View()));
     // The name text's length, the names and the table of data ranges.
     const uint64_t table = 4 + uint64_t{LoadU32LE(stream.Data())} + 8 * uint64_t(bundle.FileCount());
     disc.bundles.push_back(region("bundle of " + ProblemId(position), at, size));

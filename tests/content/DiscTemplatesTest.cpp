@@ -29,7 +29,7 @@ std::string ArchiveEntry(const std::string& name) {
   return bytes;
 }
 
-std::set<std::string> SlotNames(const TSection& section) {
+std::set<std::string> SlotNames(const TemplateSection& section) {
   std::set<std::string> names;
   for (const auto& [name, slot] : section.Vars()) names.insert(name);
   return names;
@@ -54,11 +54,11 @@ class DiscTemplates : public ::testing::Test {
     ASSERT_EQ(codes_.size(), 16u);
   }
 
-  std::unique_ptr<TSectionedTemplate> Load(const std::string& script) {
+  std::unique_ptr<SectionedTemplate> Load(const std::string& script) {
     const std::string source = ArchiveEntry(script + ".stmp");
     EXPECT_FALSE(source.empty()) << script;
     try {
-      auto page = TSectionedTemplate::CreateFromText("/" + script + ".stmp", source);
+      auto page = SectionedTemplate::CreateFromText("/" + script + ".stmp", source);
       EXPECT_EQ(page->Name(), script);
       return page;
     } catch (const Exception& error) {
@@ -153,8 +153,8 @@ TEST_F(DiscTemplates, ClipboardSectionsAreWholeRtfGroups) {
   // Filled with a picture group in each picture slot, as the copy fills them.
   const std::string picture = "\r\n\\par{\\pict\\wmetafile8\\picw10\\pich10\\picwgoal150\\pichgoal150\r\n0102\r\n}\r\n";
   for (const auto& [name, slots] : needs) {
-    TSection& section = page->SectionByName(name);
-    for (const char* slot : {"problem", "solution"}) section.SetVar(slot, TVariant(picture));
+    TemplateSection& section = page->SectionByName(name);
+    for (const char* slot : {"problem", "solution"}) section.SetVar(slot, Variant(picture));
     const std::string rtf = section.Generate();
     EXPECT_TRUE(rtf.starts_with("{\\rtf1")) << name;
     EXPECT_TRUE(IsOneBalancedGroup(rtf)) << name << ":\n" << rtf;

@@ -16,10 +16,10 @@
 #include "DiscWriter.h"
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "modules/Gunzip.h"
-#include "modules/Metafile.h"
-#include "modules/PictureToRTF.h"
-#include "modules/RasterDecoders.h"
+#include "picture/Gunzip.h"
+#include "picture/Metafile.h"
+#include "picture/PictureToRTF.h"
+#include "picture/RasterDecoders.h"
 
 namespace qil::disc {
 namespace {
@@ -79,17 +79,17 @@ bool PictureSize(const std::string& name, const std::string& data, int& width, i
   if (ext == ".wmf" || ext == ".wmz") {
     std::string wmf = data;
     if (ext == ".wmz") {
-      TMemoryStream source(data), target;
+      MemoryStream source(data), target;
       GunzipToStream(source, target);
       wmf = target.Bytes();
     }
-    TMetafileSize size;
+    MetafileSize size;
     if (!ReadPlaceableMetafile(wmf, size)) return false;
     width = size.width;
     height = size.height;
     return true;
   }
-  TBitmap24 b = ext == ".png" ? DecodePNG(data) : ext == ".jpg" ? DecodeJPEG(data) : DecodeBMP(data);
+  Bitmap24 b = ext == ".png" ? DecodePNG(data) : ext == ".jpg" ? DecodeJPEG(data) : DecodeBMP(data);
   width = b.width;
   height = b.height;
   return true;
@@ -144,7 +144,7 @@ TEST_F(DiscTree, DatabaseListsDescribeTheBank) {
 }
 
 TEST_F(DiscTree, EveryEndpointHasATitlePage) {
-  TStringList menu;
+  StringList menu;
   menu.SetText(ReadAll(Dir() / "db/menuid.txt"));
   for (const std::string& line : Lines(ReadAll(Dir() / "db/endpoints.txt"))) {
     const std::string page = menu.Value("s" + line.substr(0, 3));
@@ -210,8 +210,8 @@ TEST_F(DiscTree, OnePictureOfEachFormatConvertsForTheClipboard) {
     if (name.find("M_image") != 0) continue;
     const std::string ext = name.substr(name.rfind('.'));
     if (!done.insert(ext).second) continue;
-    TMemoryStream picture(ReadAll(file.path()));
-    TStringList lines;
+    MemoryStream picture(ReadAll(file.path()));
+    StringList lines;
     PictureToRTF(picture, lines, name);
     ASSERT_GE(lines.Count(), 3) << file.path();
     EXPECT_NE(lines[0].find("\\pict\\wmetafile8"), std::string::npos) << file.path();
@@ -221,7 +221,7 @@ TEST_F(DiscTree, OnePictureOfEachFormatConvertsForTheClipboard) {
 
 TEST_F(DiscTree, ArtworkHasItsSizes) {
   auto size = [](const fs::path& p) {
-    TBitmap24 b = DecodeJPEG(ReadAll(p));
+    Bitmap24 b = DecodeJPEG(ReadAll(p));
     return std::make_pair(b.width, b.height);
   };
   for (char d = '0'; d <= '9'; ++d) {

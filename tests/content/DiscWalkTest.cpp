@@ -10,7 +10,7 @@
 #include <set>
 
 #include "content/DiscSession.h"
-#include "protocol/EnvUtils.h"
+#include "base/Convert.h"
 #include "richtext/RtfTokenizer.h"
 
 namespace qil::test {
@@ -83,14 +83,14 @@ std::vector<long long> Positions(const std::vector<Row>& rows) {
 
 // How many picture groups an RTF document holds; every one must embed a metafile.
 int PictureGroups(const std::string& rtf) {
-  TRtfTokenizer tokens(rtf);
+  RtfTokenizer tokens(rtf);
   int pictures = 0;
   bool in_picture = false;
-  for (TRtfToken token = tokens.Next(); token.kind != TRtfToken::End; token = tokens.Next()) {
+  for (RtfToken token = tokens.Next(); token.kind != RtfToken::End; token = tokens.Next()) {
     if (token.IsWord("pict")) {
       ++pictures;
       in_picture = true;
-    } else if (in_picture && token.kind == TRtfToken::ControlWord && token.name != "wmetafile") {
+    } else if (in_picture && token.kind == RtfToken::ControlWord && token.name != "wmetafile") {
       continue;
     } else if (in_picture) {
       EXPECT_TRUE(token.IsWord("wmetafile") && token.parameter == 8) << "a picture that is not a metafile";

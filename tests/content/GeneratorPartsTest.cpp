@@ -14,9 +14,9 @@
 #include "Random.h"
 #include "Rational.h"
 #include "base/MemoryStream.h"
-#include "modules/Gunzip.h"
-#include "modules/Metafile.h"
-#include "modules/RasterDecoders.h"
+#include "picture/Gunzip.h"
+#include "picture/Metafile.h"
+#include "picture/RasterDecoders.h"
 
 namespace qil::disc {
 namespace {
@@ -122,7 +122,7 @@ Raster Gradient(int w, int h) {
 
 std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
-uint32_t Pixel(const TBitmap24& b, int x, int y) {
+uint32_t Pixel(const Bitmap24& b, int x, int y) {
   const uint8_t* p = b.RowFromTop(y) + x * 3;
   return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
 }
@@ -135,7 +135,7 @@ int Distance(uint32_t a, uint32_t b) {
 
 TEST(Pictures, BmpReadsBackExactly) {
   Raster r = Gradient(13, 7);  // 39 bytes a row: padding needed
-  TBitmap24 b = DecodeBMP(Text(EncodeBmp(r)));
+  Bitmap24 b = DecodeBMP(Text(EncodeBmp(r)));
   ASSERT_EQ(b.width, 13);
   ASSERT_EQ(b.height, 7);
   for (int y = 0; y < 7; ++y) {
@@ -145,7 +145,7 @@ TEST(Pictures, BmpReadsBackExactly) {
 
 TEST(Pictures, PngPaletteKeepsColoursClose) {
   Raster r = Gradient(120, 90);  // far more than 256 colours
-  TBitmap24 b = DecodePNG(Text(EncodePng(r)));
+  Bitmap24 b = DecodePNG(Text(EncodePng(r)));
   ASSERT_EQ(b.width, 120);
   ASSERT_EQ(b.height, 90);
   int worst = 0;
@@ -162,14 +162,14 @@ TEST(Pictures, PngOfFewColoursIsExactAndSmallDepth) {
   ASSERT_GT(png.size(), 25u);
   EXPECT_EQ(png[24], 1) << "bit depth of a two-colour picture";
   EXPECT_EQ(png[25], 3) << "colour type: palette";
-  TBitmap24 b = DecodePNG(Text(png));
+  Bitmap24 b = DecodePNG(Text(png));
   EXPECT_EQ(Pixel(b, 3, 5), 0x111111u);
   EXPECT_EQ(Pixel(b, 3, 4), 0xFFFFFFu);
 }
 
 TEST(Pictures, JpegDecodesToTheSameSize) {
   Raster r = Gradient(64, 40);
-  TBitmap24 b = DecodeJPEG(Text(EncodeJpeg(r)));
+  Bitmap24 b = DecodeJPEG(Text(EncodeJpeg(r)));
   ASSERT_EQ(b.width, 64);
   ASSERT_EQ(b.height, 40);
   EXPECT_LE(Distance(Pixel(b, 32, 20), r.At(32, 20)), 16);
@@ -178,7 +178,7 @@ TEST(Pictures, JpegDecodesToTheSameSize) {
 TEST(Pictures, MetafileAndGzipReadBack) {
   Raster r = Gradient(50, 20);
   Bytes wmf = EncodeWmf(r);
-  TMetafileSize size;
+  MetafileSize size;
   ASSERT_TRUE(ReadPlaceableMetafile(Text(wmf), size));
   EXPECT_EQ(size.width, 50);
   EXPECT_EQ(size.height, 20);
@@ -186,7 +186,7 @@ TEST(Pictures, MetafileAndGzipReadBack) {
   Bytes wmz = Encode(r, PictureFormat::kWmz);
   ASSERT_GT(wmz.size(), 10u);
   EXPECT_EQ(wmz[3] & 8, 8) << "the gzip header names the inner file";
-  TMemoryStream source(Text(wmz)), target;
+  MemoryStream source(Text(wmz)), target;
   GunzipToStream(source, target);
   EXPECT_EQ(target.Bytes(), Text(wmf));
 }

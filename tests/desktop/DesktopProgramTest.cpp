@@ -11,10 +11,10 @@
 #include <map>
 
 #include "archive/ArchiveWriter.h"
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "common/TestFiles.h"
 #include "platform/DesktopPlatform.h"
-#include "protocol/CDEProto.h"
+#include "protocol/ProtocolHandler.h"
 #include "shell/WindowRules.h"
 
 namespace qil {
@@ -94,7 +94,7 @@ class DesktopProgramTest : public ::testing::Test {
   // A disc with the about picture, a font list (one good name, one without
   // the extension, one that would leave the folder) and the readme.
   void WriteDisc(const std::string& data_region, const std::string& product = "QVRTLNDX100") {
-    TArchiveWriter writer;
+    ArchiveWriter writer;
     writer.SetProductId(product);
     writer.AddEntry("about.jpg", "JPEG");
     writer.AddEntry("readme.htm", "<p>readme</p>");
@@ -256,7 +256,7 @@ TEST(FontFolder, InstallsOnlySafeTrueTypeNames) {
 class FontFolderPlaceTest : public DesktopProgramTest {
  protected:
   std::string Installed() {
-    TCDArchiver archive;
+    ArchiveReader archive;
     archive.Open(disc_, "QVRTLNDX100", false);
     FontFolder fonts;
     EXPECT_TRUE(fonts.Install(archive, temp_.Path().string()));

@@ -12,7 +12,7 @@
 
 #include "common/TestFiles.h"
 #include "platform/ConfigFile.h"
-#include "protocol/CDEProto.h"
+#include "protocol/ProtocolHandler.h"
 
 namespace qil {
 namespace {
@@ -25,7 +25,7 @@ class SlowServer {
  public:
   SlowServer() {
     RequestHandler = [this](const std::string& url, std::string& mime, int32_t& size,
-                            std::unique_ptr<TMemoryStream>& stream) {
+                            std::unique_ptr<MemoryStream>& stream) {
       const bool page = url.find(".stmp") != std::string::npos;
       if (page && pages_running_.fetch_add(1) != 0) overlapped_ = true;
       std::this_thread::sleep_for(page ? 20ms : 5ms);
@@ -35,7 +35,7 @@ class SlowServer {
         pages_running_.fetch_sub(1);
       }
       if (url.find("missing") != std::string::npos) return;
-      stream = std::make_unique<TMemoryStream>(url);
+      stream = std::make_unique<MemoryStream>(url);
       size = static_cast<int32_t>(url.size());
       mime = page ? "text/html" : "image/png";
     };
@@ -60,23 +60,23 @@ std::string Address(const std::string& path) { return "qilproto://qilproto_local
 TEST(RequestQueue, PagesOneAtATimeInArrivalOrderFilesAlongside) {
   SlowServer server;
   std::vector<std::string> expected;
-  std::vector<std::future<TFetchResult>> answers;
+  std::vector<std::future<FetchResult>> answers;
   std::atomic<int> files_done_while_pages_ran{0};
   {
     RequestQueue queue(3);
     for (int i = 0; i < 8; ++i) {
       const std::string page = Address("solution.stmp?id=" + std::to_string(i));
       expected.push_back(page);
-      auto promise = std::make_shared<std::promise<TFetchResult>>();
+      auto promise = std::make_shared<std::promise<FetchResult>>();
       answers.push_back(promise->get_future());
-      queue.Submit(page, [promise](TFetchResult result) { promise->set_value(std::move(result)); });
-      queue.Submit(Address("picture" + std::to_string(i) + ".png"), [&](TFetchResult result) {
+      queue.Submit(page, [promise](FetchResult result) { promise->set_value(std::move(result)); });
+      queue.Submit(Address("picture" + std::to_string(i) + ".png"), [&](FetchResult result) {
         EXPECT_TRUE(result.Found);
         if (server.Order().size() < 8) ++files_done_while_pages_ran;
       });
     }
     for (auto& answer : answers) {
-      const TFetchResult result = answer.get();
+      const FetchResult result = answer.get();
       EXPECT_TRUE(result.Found);
       EXPECT_EQ(result.MimeType, "text/html");
     }
@@ -102,9 +102,9 @@ TEST(RequestQueue, StopFinishesRunningRequestsAndAnswersTheRestAsNotFound) {
   RequestQueue queue(1);
   for (int i = 0; i < 20; ++i) {
     queue.Submit(Address("p.stmp?n=" + std::to_string(i)),
-                 [&](TFetchResult result) { ++(result.Found ? found : not_found); });
+                 [&](FetchResult result) { ++(result.Found ? found : not_found); });
   }
-  queue.Submit(Address("missing.png"), [&](TFetchResult result) { ++(result.Found ? found : not_found); });
+  queue.Submit(Address("missing.png"), [&](FetchResult result) { ++(result.Found ? found : not_found); });
   std::this_thread::sleep_for(30ms);
   queue.Stop([&] { ++pumped; });
   EXPECT_EQ(found + not_found, 21);
@@ -112,7 +112,7 @@ TEST(RequestQueue, StopFinishesRunningRequestsAndAnswersTheRestAsNotFound) {
   EXPECT_GE(not_found.load(), 10);
   // Requests after Stop are answered at once, without the server.
   bool answered = false;
-  queue.Submit(Address("late.png"), [&](TFetchResult result) { answered = !result.Found; });
+  queue.Submit(Address("late.png"), [&](FetchResult result) { answered = !result.Found; });
   EXPECT_TRUE(answered);
 }
 

@@ -36,9 +36,9 @@ class WebViewTest : public ::testing::Test {
     SetCurrentPlatform(platform_);
     const char* disc = std::getenv("QIL_DEMO_DISC");
     ASSERT_NE(disc, nullptr) << "QIL_DEMO_DISC names the demo disc";
-    TEngineOptions options;
+    EngineOptions options;
     options.ArchivePath = disc;
-    engine_ = new TEngine(options);
+    engine_ = new Engine(options);
     temp_ = new test::TempDir();
     fonts_ = new FontFolder();
     ASSERT_TRUE(fonts_->Install(engine_->Archive(), temp_->Path().string()));
@@ -98,7 +98,7 @@ class WebViewTest : public ::testing::Test {
   }
 
   static gtk::GtkDesktopPlatform* platform_;
-  static TEngine* engine_;
+  static Engine* engine_;
   static test::TempDir* temp_;
   static FontFolder* fonts_;
   GtkWidget* window_ = nullptr;
@@ -106,7 +106,7 @@ class WebViewTest : public ::testing::Test {
 };
 
 gtk::GtkDesktopPlatform* WebViewTest::platform_ = nullptr;
-TEngine* WebViewTest::engine_ = nullptr;
+Engine* WebViewTest::engine_ = nullptr;
 test::TempDir* WebViewTest::temp_ = nullptr;
 FontFolder* WebViewTest::fonts_ = nullptr;
 

@@ -5,7 +5,7 @@
 #include "TestArchive.h"
 #include "base/Convert.h"
 #include "base/Exceptions.h"
-#include "framework/CDECGI.h"
+#include "framework/ModuleManager.h"
 
 namespace qil {
 namespace {
@@ -13,16 +13,16 @@ namespace {
 int g_live_modules = 0;
 
 // Writes what it received: template name, items, session counter.
-class TCGI_echo : public TSimpleCGIModule {
+class EchoPage : public PageModule {
  public:
-  TCGI_echo(TSimpleCGIManager& manager, TMemoryStream& stream) : TSimpleCGIModule(manager, stream) {
+  EchoPage(ModuleManager& manager, MemoryStream& stream) : PageModule(manager, stream) {
     ++g_live_modules;
   }
-  ~TCGI_echo() override { --g_live_modules; }
+  ~EchoPage() override { --g_live_modules; }
   void Execute() override {
-    const int visits = StrToIntDef(Session->GetVar("visits").ToString(), 0) + 1;
-    Session->SetVar("visits", visits);
-    TSection& body = Template->SectionByName("body");
+    const int visits = StrToIntDef(ClientSession->GetVar("visits").ToString(), 0) + 1;
+    ClientSession->SetVar("visits", visits);
+    TemplateSection& body = Template->SectionByName("body");
     body.SetVar("name", Template->Name());
     body.SetVar("a", Param("A"));
     body.SetVar("visits", visits);
@@ -32,12 +32,12 @@ class TCGI_echo : public TSimpleCGIModule {
 };
 
 // Writes part of its page, then raises.
-class TCGI_fail : public TSimpleCGIModule {
+class FailingPage : public PageModule {
  public:
-  TCGI_fail(TSimpleCGIManager& manager, TMemoryStream& stream) : TSimpleCGIModule(manager, stream) {
+  FailingPage(ModuleManager& manager, MemoryStream& stream) : PageModule(manager, stream) {
     ++g_live_modules;
   }
-  ~TCGI_fail() override { --g_live_modules; }
+  ~FailingPage() override { --g_live_modules; }
   void Execute() override {
     ContentType = "image/png";
     WriteString("partial");
@@ -48,25 +48,25 @@ class TCGI_fail : public TSimpleCGIModule {
   }
 };
 
-class TCGI_binary : public TSimpleCGIModule {
+class BinaryPage : public PageModule {
  public:
-  using TSimpleCGIModule::TSimpleCGIModule;
+  using PageModule::PageModule;
   void Execute() override {
     ContentType = "application/octet-stream";
     OutStream->Write(std::string("\x00\x01", 2));
   }
 };
 
-class TCGI_silent : public TSimpleCGIModule {
+class SilentPage : public PageModule {
  public:
-  using TSimpleCGIModule::TSimpleCGIModule;
+  using PageModule::PageModule;
   void Execute() override { ContentType = "text/plain"; }
 };
 
 // Redirects elsewhere.
-class TCGI_goto : public TSimpleCGIModule {
+class GotoTestPage : public PageModule {
  public:
-  using TSimpleCGIModule::TSimpleCGIModule;
+  using PageModule::PageModule;
   void Execute() override {
     ContentType = "text/plain";
     Redirect("gotoerror_h.html");
@@ -75,9 +75,9 @@ class TCGI_goto : public TSimpleCGIModule {
 
 const char kPage[] = "<%%template%%><%section name=body%><%=name%>:<%=a%>:<%=visits%><%/section%>";
 
-class ModuleManager : public ::testing::Test {
+class ModuleManagerTest : public ::testing::Test {
  protected:
-  ModuleManager()
+  ModuleManagerTest()
       : archive_({{"echo.stmp", kPage},
                   {"dir/echo.stmp", kPage},
                   {"ECHO2.STMP", kPage},
@@ -89,16 +89,16 @@ class ModuleManager : public ::testing::Test {
                   {"broken.stmp", "<%%template%%><%section name=x%><% %><%/section%>"},
                   {"plain.stmp", "<html>not a template</html>"}}),
         manager_(&archive_.Archive(), true) {
-    manager_.RegisterModule<TCGI_echo>("echo");
-    manager_.RegisterModule<TCGI_fail>("fail");
-    manager_.RegisterModule<TCGI_binary>("binary");
-    manager_.RegisterModule<TCGI_silent>("silent");
-    manager_.RegisterModule<TCGI_goto>("goto");
-    manager_.RegisterModule<TCGI_fail>("ECHO");  // second registration of a name: ignored
+    manager_.RegisterModule<EchoPage>("echo");
+    manager_.RegisterModule<FailingPage>("fail");
+    manager_.RegisterModule<BinaryPage>("binary");
+    manager_.RegisterModule<SilentPage>("silent");
+    manager_.RegisterModule<GotoTestPage>("goto");
+    manager_.RegisterModule<FailingPage>("ECHO");  // second registration of a name: ignored
   }
 
   std::string Serve(const std::string& url, std::string* type = nullptr) {
-    TMemoryStream out;
+    MemoryStream out;
     std::string content_type = "unset";
     manager_.ServeRequest(url, out, content_type);
     if (type) *type = content_type;
@@ -106,10 +106,10 @@ class ModuleManager : public ::testing::Test {
   }
 
   test::TestArchive archive_;
-  TSimpleCGIManager manager_;
+  ModuleManager manager_;
 };
 
-TEST_F(ModuleManager, RunsTheModuleWithTemplateItemsAndSession) {
+TEST_F(ModuleManagerTest, RunsTheModuleWithTemplateItemsAndSession) {
   std::string type;
   EXPECT_EQ(Serve("/echo.stmp?x=1&a=first&A=second#frag", &type),
             "echo:first:1|/echo.stmp?x=1&a=first&A=second#frag|5|/echo.stmp");
@@ -120,7 +120,7 @@ TEST_F(ModuleManager, RunsTheModuleWithTemplateItemsAndSession) {
   EXPECT_EQ(g_live_modules, 0);
 }
 
-TEST_F(ModuleManager, ModuleErrorIsAppendedToPartialOutput) {
+TEST_F(ModuleManagerTest, ModuleErrorIsAppendedToPartialOutput) {
   std::string type;
   EXPECT_EQ(Serve("/fail.stmp?kind=qil", &type),
             "partial<pre>Error executing template script: \"/fail.stmp?kind=qil\"\r\n"
@@ -136,7 +136,7 @@ TEST_F(ModuleManager, ModuleErrorIsAppendedToPartialOutput) {
   EXPECT_EQ(g_live_modules, 0);  // released after every failure
 }
 
-TEST_F(ModuleManager, TemplateErrorsGiveTheErrorPage) {
+TEST_F(ModuleManagerTest, TemplateErrorsGiveTheErrorPage) {
   std::string type;
   EXPECT_EQ(Serve("/missing.stmp?a=1", &type),
             "<pre>Error executing template script: \"/missing.stmp?a=1\"\r\n"
@@ -150,7 +150,7 @@ TEST_F(ModuleManager, TemplateErrorsGiveTheErrorPage) {
             "Error parsing template \"/broken.stmp\"\r\nList index out of bounds (0)</pre>");
 }
 
-TEST_F(ModuleManager, UnregisteredNameGivesTheNotFoundPage) {
+TEST_F(ModuleManagerTest, UnregisteredNameGivesTheNotFoundPage) {
   std::string type;
   EXPECT_EQ(Serve("/nomodule.stmp?q=1", &type),
             "<pre>Template script not found for template: \"/nomodule.stmp?q=1\"\r\n</pre>");
@@ -160,7 +160,7 @@ TEST_F(ModuleManager, UnregisteredNameGivesTheNotFoundPage) {
             "<pre>Template script not found for template: \"/ECHO2.STMP\"\r\n</pre>");
 }
 
-TEST_F(ModuleManager, ContentTypeComesFromTheModule) {
+TEST_F(ModuleManagerTest, ContentTypeComesFromTheModule) {
   std::string type;
   EXPECT_EQ(Serve("/binary.stmp", &type), std::string("\x00\x01", 2));
   EXPECT_EQ(type, "application/octet-stream");
@@ -168,7 +168,7 @@ TEST_F(ModuleManager, ContentTypeComesFromTheModule) {
   EXPECT_EQ(type, "text/plain");
 }
 
-TEST_F(ModuleManager, RedirectPageIsExactAndKeepsTheContentType) {
+TEST_F(ModuleManagerTest, RedirectPageIsExactAndKeepsTheContentType) {
   std::string type;
   EXPECT_EQ(Serve("/goto.stmp", &type),
             "<html><head>\r\n<meta http-equiv=\"Refresh\" content=\"0;url=gotoerror_h.html\">\r\n"
@@ -176,21 +176,21 @@ TEST_F(ModuleManager, RedirectPageIsExactAndKeepsTheContentType) {
   EXPECT_EQ(type, "text/plain");
 }
 
-TEST_F(ModuleManager, FirstModuleRegistrationWins) {
+TEST_F(ModuleManagerTest, FirstModuleRegistrationWins) {
   EXPECT_EQ(Serve("/echo.stmp").substr(0, 5), "echo:");
   EXPECT_TRUE(manager_.HasModule("ECHO"));
   EXPECT_FALSE(manager_.HasModule("echo2"));
 }
 
 TEST(ModuleManagerRegistry, SharedObjectsAreNotOwnedAndIgnoreCase) {
-  TSimpleCGIManager manager(nullptr, true);
-  auto product = std::make_unique<TScriptVarObj>(TVariant("Orvella"));
-  TScriptVarObj other(TVariant("Other"));
+  ModuleManager manager(nullptr, true);
+  auto product = std::make_unique<ScriptConstant>(Variant("Orvella"));
+  ScriptConstant other(Variant("Other"));
   manager.RegisterObject("PRODUCTNAME", product.get());
   manager.RegisterObject("productname", &other);  // ignored: first wins
   EXPECT_EQ(manager.GetObject("ProductName"), product.get());
-  EXPECT_EQ(manager.GetObjectAs<TScriptVarObj>("PRODUCTNAME")->Value.ToString(), "Orvella");
-  EXPECT_EQ(manager.GetObjectAs<TVarObject>("PRODUCTNAME"), nullptr);
+  EXPECT_EQ(manager.GetObjectAs<ScriptConstant>("PRODUCTNAME")->Value.ToString(), "Orvella");
+  EXPECT_EQ(manager.GetObjectAs<SessionVariable>("PRODUCTNAME"), nullptr);
   EXPECT_EQ(manager.GetObject("MathDBManager"), nullptr);
   manager.UnregisterObject("productName");
   EXPECT_EQ(manager.GetObject("PRODUCTNAME"), nullptr);
@@ -199,7 +199,7 @@ TEST(ModuleManagerRegistry, SharedObjectsAreNotOwnedAndIgnoreCase) {
 }
 
 TEST(ModuleManagerRegistry, IsTemplateLooksAtThePathOnly) {
-  TSimpleCGIManager manager(nullptr, true);
+  ModuleManager manager(nullptr, true);
   EXPECT_TRUE(manager.IsTemplate("/mathlist.stmp?main=A"));
   EXPECT_TRUE(manager.IsTemplate("/MATHLIST.STMP"));
   EXPECT_FALSE(manager.IsTemplate("/index.htm"));
@@ -209,9 +209,9 @@ TEST(ModuleManagerRegistry, IsTemplateLooksAtThePathOnly) {
 }
 
 TEST(ModuleManagerRegistry, WithoutArchiveEveryTemplateIsMissing) {
-  TSimpleCGIManager manager(nullptr, false);
+  ModuleManager manager(nullptr, false);
   EXPECT_EQ(manager.DefaultSession(), nullptr);
-  TMemoryStream out;
+  MemoryStream out;
   std::string type;
   manager.ServeRequest("/a.stmp", out, type);
   EXPECT_EQ(out.Bytes(),
@@ -221,13 +221,13 @@ TEST(ModuleManagerRegistry, WithoutArchiveEveryTemplateIsMissing) {
 
 TEST(ModuleManagerRegistry, ThousandsOfQueryItemsReachTheModule) {
   test::TestArchive archive({{"count.stmp", "<%%template%%>"}});
-  TSimpleCGIManager manager(&archive.Archive(), true);
+  ModuleManager manager(&archive.Archive(), true);
   int seen = 0;
   std::string last;
-  manager.RegisterModule("count", [&](TSimpleCGIManager& m, TMemoryStream& s) {
-    struct Counter : TSimpleCGIModule {
-      Counter(TSimpleCGIManager& m, TMemoryStream& s, int& seen, std::string& last)
-          : TSimpleCGIModule(m, s), seen_(seen), last_(last) {}
+  manager.RegisterModule("count", [&](ModuleManager& m, MemoryStream& s) {
+    struct Counter : PageModule {
+      Counter(ModuleManager& m, MemoryStream& s, int& seen, std::string& last)
+          : PageModule(m, s), seen_(seen), last_(last) {}
       void Execute() override {
         seen_ = Params.Count();
         last_ = Param("k4999");
@@ -235,11 +235,11 @@ TEST(ModuleManagerRegistry, ThousandsOfQueryItemsReachTheModule) {
       int& seen_;
       std::string& last_;
     };
-    return std::unique_ptr<TSimpleCGIModule>(new Counter(m, s, seen, last));
+    return std::unique_ptr<PageModule>(new Counter(m, s, seen, last));
   });
   std::string url = "/count.stmp?";
   for (int i = 0; i < 5000; ++i) url += "k" + std::to_string(i) + "=" + std::to_string(i) + "&";
-  TMemoryStream out;
+  MemoryStream out;
   std::string type;
   manager.ServeRequest(url, out, type);
   EXPECT_EQ(seen, 5001);  // the path, then 5000 items (the trailing "&" adds none)

@@ -9,7 +9,7 @@ namespace qil {
 namespace {
 
 std::vector<std::string> Words(std::string_view tag) {
-  const TStringList list = SplitTag(tag);
+  const StringList list = SplitTag(tag);
   std::vector<std::string> out;
   for (int i = 0; i < list.Count(); ++i) out.push_back(list[i]);
   return out;
@@ -17,8 +17,8 @@ std::vector<std::string> Words(std::string_view tag) {
 
 using V = std::vector<std::string>;
 
-std::unique_ptr<TSectionedTemplate> Parse(std::string text, std::string path = "/t.stmp") {
-  return TSectionedTemplate::CreateFromText(path, std::move(text));
+std::unique_ptr<SectionedTemplate> Parse(std::string text, std::string path = "/t.stmp") {
+  return SectionedTemplate::CreateFromText(path, std::move(text));
 }
 
 std::string ErrorOf(const std::string& text, const std::string& path = "/t.stmp") {
@@ -44,7 +44,7 @@ TEST(SplitTag, QuotesVanishBlanksSeparateAndPercentIsAWord) {
 TEST(FindNextTag, FindsTagsAndLeavesUnterminatedOpeningsAlone) {
   std::string_view text = "ab<%x%>cd<%>e<%y";
   size_t position = 0;
-  TTagMatch tag = FindNextTag(text, position);
+  TagMatch tag = FindNextTag(text, position);
   ASSERT_TRUE(tag.found);
   EXPECT_EQ(tag.tag, "<%x%>");
   EXPECT_EQ(tag.start, 2u);
@@ -70,14 +70,14 @@ TEST(SectionedTemplate, ParsesSectionsSlotsAndDropsOtherTags) {
   EXPECT_EQ(t->Section(1).Name(), "body");
   EXPECT_EQ(t->Section(1).Text(), "row  of .\r\n");
 
-  TSection& body = t->SectionByName("BODY");
+  TemplateSection& body = t->SectionByName("BODY");
   body.SetVar("n", 7);  // both slots named n, letter case ignored
   body.SetVar("unknown", "ignored");
   EXPECT_EQ(body.Generate(), "row 7 of 7.\r\n");
   t->SectionByName("head").SetVar("title", "Hi");
   EXPECT_EQ(t->Generate(), "Title: Hi!row 7 of 7.\r\n");
 
-  TMemoryStream out;
+  MemoryStream out;
   out.Write("x");
   body.SetVar("n", "z");  // values stay set; only the changed one is set again
   body.WriteToStream(out);
@@ -87,7 +87,7 @@ TEST(SectionedTemplate, ParsesSectionsSlotsAndDropsOtherTags) {
 
 TEST(SectionedTemplate, SlotWithBlankAfterEqualsSignHasEmptyName) {
   auto t = Parse("<%%template%%><%section name=s%>[<%= title%>]<%/section%>");
-  TSection& s = t->SectionByName("s");
+  TemplateSection& s = t->SectionByName("s");
   ASSERT_EQ(s.Vars().size(), 1u);
   EXPECT_EQ(s.Vars()[0].first, "");
   s.SetVar("", "v");
@@ -98,7 +98,7 @@ TEST(SectionedTemplate, HiddenSectionsAndTemplatesGenerateNothing) {
   auto t = Parse("<%%template%%><%section name=a%>A<%/section%><%section name=b%>B<%/section%>");
   t->SectionByName("a").SetVisible(false);
   EXPECT_EQ(t->Generate(), "B");
-  TMemoryStream out;
+  MemoryStream out;
   t->SectionByName("a").WriteToStream(out);
   EXPECT_EQ(out.Size(), 0u);
   t->SetVisible(false);
@@ -141,7 +141,7 @@ TEST(SectionedTemplate, UnterminatedTagIsLiteralText) {
   // the section never closes and there are no sections.
   EXPECT_EQ(t->SectionCount(), 0);
 
-  TSection s(nullptr, "a<%=v%>b <% never closed", "s");
+  TemplateSection s(nullptr, "a<%=v%>b <% never closed", "s");
   s.SetVar("v", "-");
   EXPECT_EQ(s.Generate(), "a-b <% never closed");
 }
@@ -178,9 +178,9 @@ TEST(SectionedTemplate, ErrorMessagesAreExact) {
 }
 
 TEST(SectionedTemplate, CreateFromStreamReadsFromThePosition) {
-  TMemoryStream stream(std::string("junk<%%template%%><%section name=a%>A<%/section%>"));
+  MemoryStream stream(std::string("junk<%%template%%><%section name=a%>A<%/section%>"));
   stream.SetPosition(4);
-  auto t = TSectionedTemplate::CreateFromStream("/s.stmp", stream);
+  auto t = SectionedTemplate::CreateFromStream("/s.stmp", stream);
   EXPECT_EQ(t->Generate(), "A");
 }
 
@@ -195,7 +195,7 @@ TEST(SectionedTemplate, TenMegabyteTemplateParsesWhole) {
   ASSERT_GT(text.size(), 10u * 1000 * 1000);
   auto t = Parse(text);
   ASSERT_EQ(t->SectionCount(), kSections);
-  TSection& last = t->SectionByName("s19999");
+  TemplateSection& last = t->SectionByName("s19999");
   last.SetVar("a", 1);
   last.SetVar("b", 2);
   EXPECT_EQ(last.Generate(), filler + "1-2");
@@ -206,7 +206,7 @@ TEST(SectionedTemplate, TenMegabyteTemplateParsesWhole) {
   for (int i = 0; i < 250000; ++i) big += "ab<%=v%>";
   big += "<%/section%>";
   auto b = Parse(big);
-  TSection& section = b->SectionByName("big");
+  TemplateSection& section = b->SectionByName("big");
   EXPECT_EQ(section.Vars().size(), 250000u);
   section.SetVar("v", "c");
   const std::string out = section.Generate();

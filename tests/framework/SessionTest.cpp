@@ -6,39 +6,39 @@ namespace qil {
 namespace {
 
 TEST(Session, GetVarCreatesUnknownNamesWithEmptyString) {
-  TSimpleSession session("default");
+  Session session("default");
   EXPECT_EQ(session.Name(), "default");
   EXPECT_FALSE(session.HasVar("ws"));
-  const TVariant value = session.GetVar("ws");
+  const Variant value = session.GetVar("ws");
   EXPECT_TRUE(value.IsString());
   EXPECT_EQ(value.ToString(), "");
   EXPECT_TRUE(session.HasVar("ws"));
 }
 
 TEST(Session, SetVarOnlyChangesExistingVariables) {
-  TSimpleSession session("default");
+  Session session("default");
   session.SetVar("rnd", 5);
   EXPECT_FALSE(session.HasVar("rnd"));
   EXPECT_EQ(session.GetVar("rnd").ToString(), "");
 
   session.SetVar("rnd", 5);
-  EXPECT_EQ(session.GetVar("rnd"), TVariant(5));
+  EXPECT_EQ(session.GetVar("rnd"), Variant(5));
 }
 
 TEST(Session, NamesIgnoreLetterCaseAndValuesAreCopies) {
-  TSimpleSession session("default");
+  Session session("default");
   session.GetVar("ws");
   session.SetVar("WS", "1,2,3");
-  TVariant copy = session.GetVar("Ws");
+  Variant copy = session.GetVar("Ws");
   EXPECT_EQ(copy.ToString(), "1,2,3");
-  copy = TVariant("changed");
+  copy = Variant("changed");
   EXPECT_EQ(session.GetVar("ws").ToString(), "1,2,3");
 }
 
 TEST(ScriptVarObj, HoldsACopyOfItsValue) {
-  TVariant name("Orvella");
-  TScriptVarObj product(name);
-  name = TVariant(1);
+  Variant name("Orvella");
+  ScriptConstant product(name);
+  name = Variant(1);
   EXPECT_EQ(product.Value.ToString(), "Orvella");
 }
 

@@ -8,10 +8,10 @@ namespace qil::test {
 
 TestArchive::TestArchive(const std::map<std::string, std::string>& entries)
     : path_(TempPath("qil-test") + ".dat") {
-  TArchiveWriter writer;
+  ArchiveWriter writer;
   for (const auto& [name, bytes] : entries) writer.AddEntry(name, bytes);
   writer.WriteToFile(path_);
-  archive_.Open(path_, std::string(TArchiveWriter::kDefaultProductId), false);
+  archive_.Open(path_, std::string(ArchiveWriter::kDefaultProductId), false);
 }
 
 TestArchive::~TestArchive() {

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "common/TestFiles.h"
 
 namespace qil::test {
@@ -22,12 +22,12 @@ class TestArchive {
   TestArchive(const TestArchive&) = delete;
   TestArchive& operator=(const TestArchive&) = delete;
 
-  TCDArchiver& Archive() { return archive_; }
+  ArchiveReader& Archive() { return archive_; }
   const std::string& Path() const { return path_; }
 
  private:
   std::string path_;
-  TCDArchiver archive_;
+  ArchiveReader archive_;
 };
 
 }  // namespace qil::test

@@ -7,7 +7,7 @@
 #include "base/Exceptions.h"
 #include "mathdb/BankBuilder.h"
 #include "mathdb/BankFixture.h"
-#include "mathdb/MathDB.h"
+#include "mathdb/MathDatabase.h"
 
 namespace qil {
 namespace {
@@ -28,15 +28,15 @@ TEST_F(BankBuilderTest, RecordsFollowEndpointsThenLevelThenNumber) {
   source_.AddSimpleProblem("B021", "3");
   source_.WriteArchive(dir_.Path() / "math.dat");
 
-  TCDArchiver archive;
+  ArchiveReader archive;
   test::OpenArchive(archive, dir_.Path() / "math.dat");
-  TMathDBManager db;
+  MathDatabase db;
   db.Load(archive);
   const std::vector<std::string> expected = {"B021/3", "B024/1", "A011/1", "A011/2",
                                              "A011/09", "A011/10", "A012/1"};
   ASSERT_EQ(db.RecordCount(), static_cast<int32_t>(expected.size()));
   for (int32_t i = 0; i < db.RecordCount(); ++i) {
-    const TMathBundlePtr bundle = db.ReadBundle(i);
+    const ProblemBundlePtr bundle = db.ReadBundle(i);
     EXPECT_EQ(bundle->Lines()[0], expected[i]);
     EXPECT_EQ(db.GetCode(std::to_string(i)), expected[i].substr(0, 4));
     std::string_view page;
@@ -54,7 +54,7 @@ TEST_F(BankBuilderTest, BundleFilesAreSortedByName) {
   const std::string region = source_.BuildRegion();
   const uint32_t offset = test::BundleOffset(region, 0);
   const uint32_t size = test::RegionWord(region, test::RegionWord(region, 8) + 8);
-  const TMathBundle bundle = TMathBundle::Parse(region.substr(offset, size));
+  const ProblemBundle bundle = ProblemBundle::Parse(region.substr(offset, size));
   EXPECT_EQ(bundle.Lines().Text(), "A013/7\r\nqil-problem-bundle 1\r\nM_image10.png\r\nM_image2.png\r\nP.htm\r\nS.htm\r\n");
   EXPECT_EQ(bundle.FileData(1), "2");
 }

@@ -32,7 +32,7 @@ void BankSource::AddSimpleProblem(const std::string& code, const std::string& nu
 std::string BankSource::BuildRegion() const { return BuildProblemBank(root_); }
 
 void BankSource::WriteArchive(const fs::path& path, const std::string& region) const {
-  TArchiveWriter writer;
+  ArchiveWriter writer;
   if (fs::is_directory(root_ / "db")) {
     for (const fs::directory_entry& entry : fs::directory_iterator(root_ / "db")) {
       writer.AddEntry("db/" + entry.path().filename().string(), ReadBytes(entry.path().string()));
@@ -55,6 +55,6 @@ uint32_t BundleOffset(const std::string& region, uint32_t position) {
   return RegionWord(region, index_offset + position * 12 + 4);
 }
 
-void OpenArchive(TCDArchiver& archive, const fs::path& path) { archive.Open(path.string(), std::string(), true); }
+void OpenArchive(ArchiveReader& archive, const fs::path& path) { archive.Open(path.string(), std::string(), true); }
 
 }  // namespace qil::test

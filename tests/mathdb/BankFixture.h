@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "common/TestFiles.h"
 
 namespace qil::test {
@@ -48,6 +48,6 @@ void SetRegionWord(std::string& region, size_t offset, uint32_t value);
 uint32_t BundleOffset(const std::string& region, uint32_t position);
 
 // An archive opened with the product check skipped.
-void OpenArchive(TCDArchiver& archive, const std::filesystem::path& path);
+void OpenArchive(ArchiveReader& archive, const std::filesystem::path& path);
 
 }  // namespace qil::test

@@ -3,7 +3,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "mathdb/Bundle.h"
-#include "mathdb/MathDBException.h"
+#include "mathdb/DatabaseError.h"
 #include "mathdb/NumberImages.h"
 
 namespace qil {
@@ -19,7 +19,7 @@ TEST(Bundle, RoundTripKeepsNamesAndBytes) {
   const std::string picture("\x89PNG\0\x01\x02", 7);
   const std::string block =
       BuildBundle("A011/0001", "format", {{"M_image1.png", picture}, {"P.htm", "<p>x</p>"}, {"S.htm", ""}});
-  const TMathBundle bundle = TMathBundle::Parse(block);
+  const ProblemBundle bundle = ProblemBundle::Parse(block);
   ASSERT_EQ(bundle.Lines().Count(), 5);
   EXPECT_EQ(bundle.Lines()[0], "A011/0001");
   ASSERT_EQ(bundle.FileCount(), 3);
@@ -34,7 +34,7 @@ TEST(Bundle, RoundTripKeepsNamesAndBytes) {
 }
 
 TEST(Bundle, HeaderLinesAreNotFiles) {
-  const TMathBundle bundle = TMathBundle::Parse(BuildBundle("P.htm", "S.htm", {}));
+  const ProblemBundle bundle = ProblemBundle::Parse(BuildBundle("P.htm", "S.htm", {}));
   EXPECT_EQ(bundle.FileCount(), 0);
   EXPECT_EQ(bundle.IndexOfFile("P.htm"), -1);
 }
@@ -45,7 +45,7 @@ TEST(Bundle, HandWrittenBlockWithLfLinesAndSharedRanges) {
   std::string block = Word(static_cast<uint32_t>(names.size())) + names;
   const uint32_t data_at = static_cast<uint32_t>(block.size() + 16);
   block += Word(data_at) + Word(3) + Word(data_at) + Word(3) + "abc";
-  const TMathBundle bundle = TMathBundle::Parse(block);
+  const ProblemBundle bundle = ProblemBundle::Parse(block);
   ASSERT_EQ(bundle.FileCount(), 2);
   EXPECT_EQ(bundle.FileData(0), "abc");
   EXPECT_EQ(bundle.FileData(1), "abc");
@@ -53,9 +53,9 @@ TEST(Bundle, HandWrittenBlockWithLfLinesAndSharedRanges) {
 
 void ExpectDamaged(const std::string& block, const std::string& why) {
   try {
-    TMathBundle::Parse(block);
+    ProblemBundle::Parse(block);
     ADD_FAILURE() << "accepted a damaged block: " << why;
-  } catch (const EMathDBException& error) {
+  } catch (const DatabaseError& error) {
     EXPECT_NE(std::string(error.what()).find(why), std::string::npos) << error.what();
   }
 }

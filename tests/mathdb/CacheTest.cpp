@@ -11,17 +11,17 @@
 #include <thread>
 
 #include "mathdb/BankFixture.h"
-#include "mathdb/MathDB.h"
+#include "mathdb/MathDatabase.h"
 
 namespace qil {
 namespace {
 
 constexpr int kProblems = 100;
-constexpr int kCapacity = TMathDBManager::kCacheCapacity;
+constexpr int kCapacity = MathDatabase::kCacheCapacity;
 
 // A database whose bundle reads can be made to wait: reads of the position
 // set in gated_ block until Open() is called, and every read is counted.
-class GatedDB : public TMathDBManager {
+class GatedDB : public MathDatabase {
  public:
   // Blocks reads of position until Open(); waits at most a few seconds so a
   // faulty lock cannot hang the test (the timeout is recorded and checked).
@@ -44,7 +44,7 @@ class GatedDB : public TMathDBManager {
   }
 
  protected:
-  void ReadBundleBlock(const TMathIndexRecord& record, TMemoryStream& stream) override {
+  void ReadBundleBlock(const IndexRecord& record, MemoryStream& stream) override {
     ++reads_;
     const auto position = static_cast<int32_t>(&record - Index().data());
     {
@@ -59,7 +59,7 @@ class GatedDB : public TMathDBManager {
       }
       if (!ok) timed_out_ = true;
     }
-    TMathDBManager::ReadBundleBlock(record, stream);
+    MathDatabase::ReadBundleBlock(record, stream);
   }
 
  private:
@@ -93,19 +93,19 @@ class CacheTest : public ::testing::Test {
   }
 
   int32_t RefCount(int32_t position) const {
-    for (const TMathCacheEntry& entry : db_.CacheSnapshot()) {
+    for (const BundleCacheEntry& entry : db_.CacheSnapshot()) {
       if (entry.Position == position) return entry.RefCount;
     }
     return -1;  // not cached
   }
   void GetAndRelease(int32_t position) {
-    const TMathBundlePtr bundle = db_.GetBundle(position);
+    const ProblemBundlePtr bundle = db_.GetBundle(position);
     ASSERT_NE(bundle, nullptr);
     db_.ReleaseBundle(position, bundle);
   }
 
   static test::TempDir* dir_;
-  TCDArchiver archive_;
+  ArchiveReader archive_;
   GatedDB db_;
 };
 
@@ -116,7 +116,7 @@ TEST_F(CacheTest, SixtyFifthBundleEvictsTheFirstInsertedFreeEntry) {
   GetAndRelease(0);  // a hit does not move the entry
   EXPECT_EQ(db_.Reads(), kCapacity);
   GetAndRelease(kCapacity);
-  const std::vector<TMathCacheEntry> cache = db_.CacheSnapshot();
+  const std::vector<BundleCacheEntry> cache = db_.CacheSnapshot();
   ASSERT_EQ(cache.size(), static_cast<size_t>(kCapacity));
   EXPECT_EQ(cache.front().Position, kCapacity);
   EXPECT_EQ(cache.back().Position, 1);
@@ -124,16 +124,16 @@ TEST_F(CacheTest, SixtyFifthBundleEvictsTheFirstInsertedFreeEntry) {
 }
 
 TEST_F(CacheTest, FullCacheOfHeldBundlesHandsOutUncachedBundles) {
-  std::vector<TMathBundlePtr> held;
+  std::vector<ProblemBundlePtr> held;
   for (int i = 0; i < kCapacity; ++i) held.push_back(db_.GetBundle(i));
-  TMathBundlePtr extra = db_.GetBundle(kCapacity);
+  ProblemBundlePtr extra = db_.GetBundle(kCapacity);
   ASSERT_NE(extra, nullptr);
   EXPECT_EQ(RefCount(kCapacity), -1);
   EXPECT_EQ(db_.CacheSnapshot().size(), static_cast<size_t>(kCapacity));
   for (int i = 0; i < kCapacity; ++i) EXPECT_EQ(RefCount(i), 1) << i;
 
   // The holder's release and drop free the uncached bundle.
-  std::weak_ptr<const TMathBundle> watch = extra;
+  std::weak_ptr<const ProblemBundle> watch = extra;
   db_.ReleaseBundle(kCapacity, extra);
   extra.reset();
   EXPECT_TRUE(watch.expired());
@@ -141,7 +141,7 @@ TEST_F(CacheTest, FullCacheOfHeldBundlesHandsOutUncachedBundles) {
 }
 
 TEST_F(CacheTest, ReferenceCountsDecideWhatIsEvictable) {
-  const TMathBundlePtr first = db_.GetBundle(0);
+  const ProblemBundlePtr first = db_.GetBundle(0);
   EXPECT_EQ(db_.GetBundle(0), first);
   EXPECT_EQ(RefCount(0), 2);
   for (int i = 1; i < kCapacity; ++i) GetAndRelease(i);
@@ -159,11 +159,11 @@ TEST_F(CacheTest, ReferenceCountsDecideWhatIsEvictable) {
 }
 
 TEST_F(CacheTest, ReleasingAnUncachedBundleLeavesALaterEntryAlone) {
-  std::vector<TMathBundlePtr> held;
+  std::vector<ProblemBundlePtr> held;
   for (int i = 0; i < kCapacity; ++i) held.push_back(db_.GetBundle(i));
-  const TMathBundlePtr uncached = db_.GetBundle(kCapacity);
+  const ProblemBundlePtr uncached = db_.GetBundle(kCapacity);
   db_.ReleaseBundle(kCapacity - 1, held.back());
-  const TMathBundlePtr cached = db_.GetBundle(kCapacity);  // evicts kCapacity - 1
+  const ProblemBundlePtr cached = db_.GetBundle(kCapacity);  // evicts kCapacity - 1
   ASSERT_NE(cached, uncached);
   EXPECT_EQ(RefCount(kCapacity), 1);
   db_.ReleaseBundle(kCapacity, uncached);
@@ -174,8 +174,8 @@ TEST_F(CacheTest, ReleasingAnUncachedBundleLeavesALaterEntryAlone) {
 
 TEST_F(CacheTest, ConcurrentMissesKeepOneEntryPerPosition) {
   db_.Meet(7, 2);  // both reads of position 7 run at the same time
-  TMathBundlePtr a;
-  TMathBundlePtr b;
+  ProblemBundlePtr a;
+  ProblemBundlePtr b;
   std::thread first([&] { a = db_.GetBundle(7); });
   std::thread second([&] { b = db_.GetBundle(7); });
   first.join();
@@ -183,7 +183,7 @@ TEST_F(CacheTest, ConcurrentMissesKeepOneEntryPerPosition) {
   ASSERT_FALSE(db_.TimedOut()) << "the two reads did not overlap";
   EXPECT_EQ(db_.Reads(), 2);
   EXPECT_EQ(a, b);
-  const std::vector<TMathCacheEntry> cache = db_.CacheSnapshot();
+  const std::vector<BundleCacheEntry> cache = db_.CacheSnapshot();
   ASSERT_EQ(cache.size(), 1u);
   EXPECT_EQ(cache[0].RefCount, 2);
   db_.ReleaseBundle(7, a);
@@ -210,7 +210,7 @@ TEST_F(CacheTest, ManyThreadsLeaveConsistentCounts) {
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([this, t] {
       std::mt19937 random(t);
-      std::vector<std::pair<int32_t, TMathBundlePtr>> held;
+      std::vector<std::pair<int32_t, ProblemBundlePtr>> held;
       for (int step = 0; step < 3000; ++step) {
         const auto position = static_cast<int32_t>(random() % kProblems);
         held.emplace_back(position, db_.GetBundle(position));
@@ -224,10 +224,10 @@ TEST_F(CacheTest, ManyThreadsLeaveConsistentCounts) {
     });
   }
   for (std::thread& thread : threads) thread.join();
-  const std::vector<TMathCacheEntry> cache = db_.CacheSnapshot();
+  const std::vector<BundleCacheEntry> cache = db_.CacheSnapshot();
   EXPECT_LE(cache.size(), static_cast<size_t>(kCapacity));
   std::set<int32_t> seen;
-  for (const TMathCacheEntry& entry : cache) {
+  for (const BundleCacheEntry& entry : cache) {
     EXPECT_EQ(entry.RefCount, 0) << entry.Position;
     EXPECT_TRUE(seen.insert(entry.Position).second) << "two entries for " << entry.Position;
   }

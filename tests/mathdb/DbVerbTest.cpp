@@ -3,7 +3,7 @@
 
 #include "common/Qilcd.h"
 #include "mathdb/BankFixture.h"
-#include "mathdb/MathDB.h"
+#include "mathdb/MathDatabase.h"
 
 namespace qil {
 namespace {
@@ -96,12 +96,12 @@ TEST_F(DbVerbTest, PackTurnsProblemsIntoTheDataRegion) {
   EXPECT_EQ(listing.output.find("problems/"), std::string::npos) << listing.output;
   EXPECT_NE(listing.output.find("index.html"), std::string::npos) << listing.output;
 
-  TCDArchiver archive;
+  ArchiveReader archive;
   test::OpenArchive(archive, archive_);
-  TMathDBManager db;
+  MathDatabase db;
   db.Load(archive);
   ASSERT_EQ(db.RecordCount(), 4);
-  TStringList lines;
+  StringList lines;
   db.GetPageText("3", lines, pkProblem, "mathgfx.stmp");
   EXPECT_EQ(lines.Text(), "problem B022/2\r\n");
   EXPECT_EQ(RunJoined({"db", archive_}).exit_code, 0);

@@ -6,8 +6,8 @@
 #include "base/Exceptions.h"
 #include "base/MemoryStream.h"
 #include "mathdb/BankFixture.h"
-#include "mathdb/MathDB.h"
-#include "mathdb/ZorbikMathDB.h"
+#include "mathdb/MathDatabase.h"
+#include "mathdb/LevelFoldingDatabase.h"
 #include "platform/headless/HeadlessPlatform.h"
 
 namespace qil {
@@ -16,7 +16,7 @@ namespace {
 using test::BankSource;
 
 // Every record's code, separated by blanks ("-" for a cleared record).
-std::string Codes(const TMathDBManager& db) {
+std::string Codes(const MathDatabase& db) {
   std::string codes;
   for (int32_t i = 0; i < db.RecordCount(); ++i) {
     const std::string code = db.GetCode(std::to_string(i));
@@ -47,17 +47,17 @@ class MathDBTest : public ::testing::Test {
   }
 
   // Builds the archive from the source (or from a patched region) and loads db from it.
-  void Load(TMathDBManager& db) { Load(db, source_.BuildRegion()); }
-  void Load(TMathDBManager& db, const std::string& region) {
+  void Load(MathDatabase& db) { Load(db, source_.BuildRegion()); }
+  void Load(MathDatabase& db, const std::string& region) {
     source_.WriteArchive(archive_path_, region);
     test::OpenArchive(archive_, archive_path_);
     db.Load(archive_);
   }
   std::string LoadError(const std::string& region) {
-    TMathDBManager db;
+    MathDatabase db;
     try {
       Load(db, region);
-    } catch (const EMathDBException& error) {
+    } catch (const DatabaseError& error) {
       return error.what();
     }
     return "(loaded)";
@@ -66,11 +66,11 @@ class MathDBTest : public ::testing::Test {
   test::TempDir dir_;
   BankSource source_;
   std::filesystem::path archive_path_ = dir_.Path() / "math.dat";
-  TCDArchiver archive_;
+  ArchiveReader archive_;
 };
 
 TEST_F(MathDBTest, LoadReadsHeaderListsAndIndex) {
-  TMathDBManager db;
+  MathDatabase db;
   Load(db);
   EXPECT_EQ(db.Header().Version, 3);
   ASSERT_EQ(db.RecordCount(), 9);
@@ -124,10 +124,10 @@ TEST_F(MathDBTest, BlocksReadPastTheRegionInWholeBlocksAreRejectedUnread) {
   const uint32_t record = test::RegionWord(region, 8) + 5 * 12;
   test::SetRegionWord(region, record + 4, end - 12);
   test::SetRegionWord(region, record + 8, 12);
-  TMathDBManager db;
+  MathDatabase db;
   Load(db, region);
   EXPECT_EQ(db.GetBundle(5), nullptr);
-  EXPECT_THROW(db.ReadBundle(5), EMathDBException);
+  EXPECT_THROW(db.ReadBundle(5), DatabaseError);
 
   region = source_.BuildRegion();
   test::SetRegionWord(region, 8, end - 12);  // one index record, likewise
@@ -145,15 +145,15 @@ TEST_F(MathDBTest, NonNumericCountFailsOnlyWhenRead) {
   const uint32_t counts = test::RegionWord(region, 16);
   ASSERT_EQ(region.substr(counts, 5), "A01=4");
   region[counts + 4] = 'x';
-  TMathDBManager db;
+  MathDatabase db;
   Load(db, region);
-  EXPECT_THROW(db.GetEndpointCount("A01"), EConvertError);
+  EXPECT_THROW(db.GetEndpointCount("A01"), ConvertError);
   EXPECT_EQ(db.GetEndpointCount("B021"), 2);
   EXPECT_EQ(db.GetEndpointCount("Z99"), 0);
 }
 
 TEST_F(MathDBTest, PrefixOperations) {
-  TMathDBManager db;
+  MathDatabase db;
   Load(db);
   EXPECT_EQ(db.CountPrefix("A01"), 4);
   EXPECT_EQ(db.CountPrefix("A011"), 3);
@@ -172,7 +172,7 @@ TEST_F(MathDBTest, PrefixOperations) {
   EXPECT_EQ(db.GetOrdinalInPrefix("B02", "5"), 2);
   EXPECT_EQ(db.GetOrdinalInPrefix("C124", "123456"), 2);
   EXPECT_EQ(db.GetOrdinalInPrefix("A01", "-1"), 0);
-  EXPECT_THROW(db.GetOrdinalInPrefix("A01", "abc"), EConvertError);
+  EXPECT_THROW(db.GetOrdinalInPrefix("A01", "abc"), ConvertError);
 
   EXPECT_EQ(db.GetEndpointCount("C124"), 3);
   EXPECT_EQ(db.GetLevel("000003"), "2");
@@ -185,7 +185,7 @@ TEST_F(MathDBTest, PrefixOperations) {
 TEST_F(MathDBTest, EmptyIndex) {
   std::string region = source_.BuildRegion();
   test::SetRegionWord(region, 12, 0);
-  TMathDBManager db;
+  MathDatabase db;
   Load(db, region);
   EXPECT_EQ(db.RecordCount(), 0);
   EXPECT_EQ(db.CountPrefix("A01"), 0);
@@ -215,12 +215,12 @@ TEST_F(MathDBTest, LongIndexLoadsEveryRecordInPlace) {
   test::SetRegionWord(region, 12, kRecords);
   test::SetRegionWord(region, 16, counts_at);
   test::SetRegionWord(region, 20, static_cast<uint32_t>(counts.size()));
-  TMathDBManager db;
+  MathDatabase db;
   Load(db, region);
   ASSERT_EQ(db.RecordCount(), static_cast<int32_t>(kRecords));
   uint32_t wrong = 0;
   for (uint32_t i = 0; i < kRecords; ++i) {
-    const TMathIndexRecord& record = db.Index()[i];
+    const IndexRecord& record = db.Index()[i];
     const std::string code(record.Code, 4);
     if (code != (i < 8192 ? "A011" : i < 16384 ? "B021" : "C124") || record.BlockOffset != 8 * i ||
         record.BlockSize != (i ^ 0x5A5A)) {
@@ -233,7 +233,7 @@ TEST_F(MathDBTest, LongIndexLoadsEveryRecordInPlace) {
 
 TEST_F(MathDBTest, MappingMovesCodesBetweenEndpoints) {
   source_.SetDbFile("endpoint-mapping.txt", "A011=B022\r\n");
-  TMathDBManager db;
+  MathDatabase db;
   Load(db);
   EXPECT_EQ(db.Counts().Text(), "A01=1\r\nB02=5\r\nC12=3\r\n");
   EXPECT_EQ(Codes(db), "B022 B022 B022 A012 B021 B021 C123 C124 C124");
@@ -241,7 +241,7 @@ TEST_F(MathDBTest, MappingMovesCodesBetweenEndpoints) {
 
 TEST_F(MathDBTest, MappingToAnUnlistedEndpointClearsTheTail) {
   source_.SetDbFile("endpoint-mapping.txt", "c124=Z991\r\nshort\r\n");  // keys ignore letter case
-  TMathDBManager db;
+  MathDatabase db;
   Load(db);
   EXPECT_EQ(db.Counts().Text(), "A01=4\r\nB02=2\r\nC12=1\r\n");
   EXPECT_EQ(Codes(db), "A011 A011 A011 A012 B021 B021 C123 - -");
@@ -253,7 +253,7 @@ TEST_F(MathDBTest, DuplicateEndpointsNeverWritePastTheIndex) {
   const std::string region = source_.BuildRegion();
   source_.SetEndpoints({"A01=Fractions", "B02=Equations", "C12=Triangles", "A01=Again", "B02=Again"});
   source_.SetDbFile("endpoint-mapping.txt", "X001=X002\r\n");
-  TMathDBManager db;
+  MathDatabase db;
   Load(db, region);
   EXPECT_EQ(db.Counts().Count(), 5);
   EXPECT_EQ(Codes(db), "A011 A011 A011 A012 B021 B021 C123 C124 C124");
@@ -265,14 +265,14 @@ TEST_F(MathDBTest, MappingLoadsWithEndpointLinesThatAreNotCodes) {
   const std::string region = source_.BuildRegion();
   source_.SetEndpoints({"A01=Fractions", "B=Short", "=x", "B02=Equations", "C12=Triangles"});
   source_.SetDbFile("endpoint-mapping.txt", "C124=C123\r\n");
-  TMathDBManager db;
+  MathDatabase db;
   Load(db, region);
   EXPECT_EQ(db.Counts().Text(), "A01=4\r\nB=S=0\r\n=x=0\r\nB02=2\r\nC12=3\r\n");
   EXPECT_EQ(Codes(db), "A011 A011 A011 A012 B021 B021 C123 C123 C123");
 }
 
 TEST_F(MathDBTest, EditionFoldsLevelFourIntoThree) {
-  TZorbikMathDB db;
+  LevelFoldingDatabase db;
   Load(db);
   EXPECT_EQ(Codes(db), "A011 A011 A011 A012 B021 B021 C123 C123 C123");
   EXPECT_EQ(db.CountPrefix("C124"), 0);
@@ -282,9 +282,9 @@ TEST_F(MathDBTest, EditionFoldsLevelFourIntoThree) {
 }
 
 TEST_F(MathDBTest, PageTextRewritesEveryPictureReference) {
-  TMathDBManager db;
+  MathDatabase db;
   Load(db);
-  TStringList lines;
+  StringList lines;
   db.GetPageText("000004", lines, pkProblem, "mathgfx.stmp");
   EXPECT_EQ(lines.Text(),
             "<img src=\"mathgfx.stmp?ID=000004&gfx=M_image1.png\"> and "
@@ -297,9 +297,9 @@ TEST_F(MathDBTest, PageTextRewritesEveryPictureReference) {
 }
 
 TEST_F(MathDBTest, PageTextLeavesTheTargetAloneWithoutPageOrBundle) {
-  TMathDBManager db;
+  MathDatabase db;
   Load(db);
-  TStringList lines;
+  StringList lines;
   lines.Add("keep");
   db.GetPageText("000005", lines, pkSolution, "mathgfx.stmp");  // no S.htm
   db.GetPageText("000009", lines, pkProblem, "mathgfx.stmp");   // past the end
@@ -312,9 +312,9 @@ TEST_F(MathDBTest, PageTextLeavesTheTargetAloneWithoutPageOrBundle) {
 }
 
 TEST_F(MathDBTest, PageGraphicsAndSingleGraphics) {
-  TMathDBManager db;
+  MathDatabase db;
   Load(db);
-  TStringList names;
+  StringList names;
   db.ListPageGraphics("4", names);
   EXPECT_EQ(names.Text(), "p,M_image1.png\r\ns,M_image2.gif\r\n");
   db.ListPageGraphics("5", names);  // no S.htm: only the problem page names pictures
@@ -322,7 +322,7 @@ TEST_F(MathDBTest, PageGraphicsAndSingleGraphics) {
   db.ListPageGraphics("99", names);
   EXPECT_EQ(names.Text(), "p,M_image9.png\r\n");
 
-  TMemoryStream stream;
+  MemoryStream stream;
   db.GetGraphic("000004", "m_IMAGE2.GIF", stream);
   EXPECT_EQ(stream.View(), "GIFDATA");
   EXPECT_EQ(stream.Position(), 0u);
@@ -335,13 +335,13 @@ TEST_F(MathDBTest, DamagedBundleCountsAsNoBundle) {
   test::SetRegionWord(region, test::BundleOffset(region, 4), 0x00FFFFFF);  // name length
   // Position 5's block moved outside the data region.
   test::SetRegionWord(region, test::RegionWord(region, 8) + 5 * 12 + 4, 0xFFFFFF00u);
-  TMathDBManager db;
+  MathDatabase db;
   Load(db, region);
   EXPECT_EQ(db.GetBundle(4), nullptr);
   EXPECT_EQ(db.GetBundle(5), nullptr);
-  EXPECT_THROW(db.ReadBundle(4), EMathDBException);
-  EXPECT_THROW(db.ReadBundle(5), EMathDBException);
-  TStringList lines;
+  EXPECT_THROW(db.ReadBundle(4), DatabaseError);
+  EXPECT_THROW(db.ReadBundle(5), DatabaseError);
+  StringList lines;
   db.GetPageText("4", lines, pkProblem, "mathgfx.stmp");
   EXPECT_TRUE(lines.Empty());
   EXPECT_TRUE(db.CacheSnapshot().empty());

@@ -86,7 +86,7 @@ BrowseDisc::BrowseDisc() {
 
 fs::path BrowseDisc::PackHere(const std::string& file_name) const {
   const fs::path out = Root() / file_name;
-  TPackOptions options;
+  PackOptions options;
   AddProblemBankToPacking(options);
   PackFolder(Source(), out, options);
   return out;

@@ -5,13 +5,13 @@
 
 #include <memory>
 
-#include "framework/CDECGI.h"
+#include "framework/ModuleManager.h"
 #include "framework/Session.h"
 #include "framework/TestArchive.h"
 #include "mathdb/BankFixture.h"
-#include "mathdb/ZorbikMathDB.h"
+#include "mathdb/LevelFoldingDatabase.h"
 #include "modules/BrowseDisc.h"
-#include "modules/MathWebModules.h"
+#include "modules/BrowsePages.h"
 #include "shell/Engine.h"
 #include "shell/Fetch.h"
 
@@ -22,7 +22,7 @@ class BrowseModules : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     disc_ = std::make_unique<test::BrowseDisc>();
-    TEngineOptions options;
+    EngineOptions options;
     options.ArchivePath = disc_->PackHere().string();
     std::string error;
     engine_ = StartEngine(options, error);
@@ -37,29 +37,29 @@ class BrowseModules : public ::testing::Test {
     return FetchAddress("qilproto://qilproto_local/" + path).Body;
   }
   static void SetWorksheet(const std::string& list) {
-    TSimpleSession& session = *engine_->Manager().DefaultSession();
+    Session& session = *engine_->Manager().DefaultSession();
     session.GetVar("ws");
     session.SetVar("ws", list);
   }
 
   static std::unique_ptr<test::BrowseDisc> disc_;
-  static std::unique_ptr<TEngine> engine_;
+  static std::unique_ptr<Engine> engine_;
 };
 
 std::unique_ptr<test::BrowseDisc> BrowseModules::disc_;
-std::unique_ptr<TEngine> BrowseModules::engine_;
+std::unique_ptr<Engine> BrowseModules::engine_;
 
 TEST_F(BrowseModules, StartUpLoadsTheEditionsDatabaseAndRegistersThePages) {
-  TSimpleCGIManager& manager = engine_->Manager();
+  ModuleManager& manager = engine_->Manager();
   for (const char* name : {"mathlist", "alsonaviga", "problem_lent", "mathgfx", "solution", "main",
                            "mathgoto"}) {
     EXPECT_TRUE(manager.HasModule(name)) << name;
   }
-  auto* db = manager.GetObjectAs<TZorbikMathDB>("MathDBManager");
+  auto* db = manager.GetObjectAs<LevelFoldingDatabase>("MathDBManager");
   ASSERT_NE(db, nullptr);
   EXPECT_EQ(db->RecordCount(), test::BrowseDisc::kRecordCount);
   EXPECT_EQ(db->GetCode("64"), "B013");  // loaded by the edition: level 4 reads 3
-  EXPECT_NE(manager.GetObjectAs<TScriptVarObj>("PRODUCTNAME"), nullptr);
+  EXPECT_NE(manager.GetObjectAs<ScriptConstant>("PRODUCTNAME"), nullptr);
 }
 
 TEST_F(BrowseModules, ProblemOnTheWorksheetIsCommentedOut) {
@@ -92,11 +92,11 @@ TEST_F(BrowseModules, ProblemOnTheWorksheetIsCommentedOut) {
 TEST_F(BrowseModules, PagesWithoutADatabaseGiveTheErrorPage) {
   test::TestArchive archive({{"mathlist.stmp", "<%%template%%><%section name=body%>x<%/section%>"},
                              {"mathgfx.stmp", "<%%template%%>"}});
-  TSimpleCGIManager manager(&archive.Archive(), true);
-  manager.RegisterModule<TCGI_mathlist>("mathlist");
-  manager.RegisterModule<TCGI_mathgfx>("mathgfx");
+  ModuleManager manager(&archive.Archive(), true);
+  manager.RegisterModule<ProblemListPage>("mathlist");
+  manager.RegisterModule<ProblemPicturePage>("mathgfx");
   for (const char* url : {"/mathlist.stmp?main=A&sub=01", "/mathgfx.stmp?ID=1&gfx=M_image1.gif"}) {
-    TMemoryStream stream;
+    MemoryStream stream;
     std::string content_type;
     manager.ServeRequest(url, stream, content_type);
     EXPECT_EQ(content_type, "text/html");
@@ -120,16 +120,16 @@ TEST_F(BrowseModules, IndexRejectsCountsBeyondThirtyTwoBits) {
   const std::string path = (disc_->Root() / "huge.dat").string();
   bank.WriteArchive(path, region);
 
-  TCDArchiver archive;
+  ArchiveReader archive;
   test::OpenArchive(archive, path);
-  TZorbikMathDB db;
+  LevelFoldingDatabase db;
   db.Load(archive);
   test::TestArchive pages({{"main.stmp", "<%%template%%><%section name=body%>"
                                          "<%=rangeA01%> <%=rangeB01%><%/section%>"}});
-  TSimpleCGIManager manager(&pages.Archive(), true);
-  manager.RegisterModule<TCGI_mathindex>("main");
+  ModuleManager manager(&pages.Archive(), true);
+  manager.RegisterModule<IndexPage>("main");
   manager.RegisterObject("MathDBManager", &db);
-  TMemoryStream stream;
+  MemoryStream stream;
   std::string content_type;
   manager.ServeRequest("/main.stmp", stream, content_type);
   EXPECT_EQ(stream.Bytes(), "<pre>Error executing template script: \"/main.stmp\"\r\n"

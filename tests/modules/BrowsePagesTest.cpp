@@ -300,7 +300,7 @@ TEST_F(BrowsePages, DatabaseLoadFailureEndsStartUp) {
 }
 
 TEST_F(BrowsePages, ArchiveWithoutProblemBankServesEmptyPages) {
-  TArchiveWriter writer;
+  ArchiveWriter writer;
   writer.AddEntry("main.stmp", test::ReadBytes((disc_->Source() / "main.stmp").string()));
   writer.AddEntry("mathgoto.stmp", test::ReadBytes((disc_->Source() / "mathgoto.stmp").string()));
   writer.WriteToFile((disc_->Root() / "bare.dat").string());

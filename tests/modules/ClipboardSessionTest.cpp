@@ -11,12 +11,11 @@
 
 #include "base/MemoryStream.h"
 #include "common/Qilcd.h"
-#include "framework/CDECGI.h"
+#include "framework/ModuleManager.h"
 #include "mathdb/BankFixture.h"
 #include "modules/PictureTestFiles.h"
 #include "platform/headless/HeadlessPlatform.h"
-#include "richtext/RVPrint.h"
-#include "richtext/RichViewEdit.h"
+#include "richtext/RichTextEditor.h"
 #include "richtext/RtfTokenizer.h"
 #include "shell/Engine.h"
 #include "shell/Fetch.h"
@@ -101,9 +100,9 @@ void WriteClipboardDisc(const fs::path& root, bool complete) {
 }
 
 // One `qilcd session` run, fed one address at a time.
-class Session {
+class QilcdClipboard {
  public:
-  Session(const fs::path& dir, const std::string& clipboard)
+  QilcdClipboard(const fs::path& dir, const std::string& clipboard)
       : qilcd_({"session", "--clipboard", clipboard}, dir) {}
 
   // The answer's body; the status line must be "200 text/html SIZE".
@@ -182,9 +181,9 @@ class ClipboardSession : public ::testing::Test {
     fs::remove(Clipboard());
   }
 
-  std::unique_ptr<Session> Start(const std::string& folder = ".",
+  std::unique_ptr<QilcdClipboard> Start(const std::string& folder = ".",
                                  const std::string& clipboard = "clip.rtf") {
-    return std::make_unique<Session>(dir_->Path() / folder, clipboard);
+    return std::make_unique<QilcdClipboard>(dir_->Path() / folder, clipboard);
   }
   static fs::path Clipboard() { return dir_->Path() / "clip.rtf"; }
   static std::string ClipboardText() { return test::ReadBytes(Clipboard().string()); }
@@ -325,21 +324,17 @@ TEST_F(ClipboardSession, StartUpRegistersTheRichTextComponentsWiredTogether) {
   HeadlessPlatform platform;
   SetCurrentPlatform(&platform);
   {
-    TEngineOptions options;
+    EngineOptions options;
     options.ArchivePath = (dir_->Path() / "math.dat").string();
-    TEngine engine(options);
-    TSimpleCGIManager& manager = engine.Manager();
-    auto* editor = manager.GetObjectAs<TRichViewEdit>("RichViewEdit");
-    auto* print = manager.GetObjectAs<TRVPrint>("RVPrint");
-    auto* preview = manager.GetObjectAs<TRVPrintPreview>("RVPrintPreview");
-    auto* style = manager.GetObjectAs<TRVStyle>("RVStyle");
-    ASSERT_TRUE(editor && print && preview && style);
-    EXPECT_EQ(print->Editor().get(), editor);
-    EXPECT_EQ(preview->Print().get(), print);
+    Engine engine(options);
+    ModuleManager& manager = engine.Manager();
+    auto* editor = manager.GetObjectAs<RichTextEditor>("RichViewEdit");
+    auto* style = manager.GetObjectAs<RichTextStyle>("RVStyle");
+    ASSERT_TRUE(editor && style);
     EXPECT_EQ(editor->Style().get(), style);
 
     editor->InsertRTF("{\\rtf1 LEFT BEHIND}");
-    const TFetchResult answer = FetchAddress("qilproto://qilproto_local/clipbo.stmp?type=cl_pr");
+    const FetchResult answer = FetchAddress("qilproto://qilproto_local/clipbo.stmp?type=cl_pr");
     EXPECT_EQ(answer.Body, kResp);
     EXPECT_EQ(platform.ClipboardContent().find("LEFT BEHIND"), std::string::npos);
     EXPECT_EQ(editor->FragmentCount(), 0);

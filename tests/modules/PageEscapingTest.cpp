@@ -24,7 +24,7 @@ class PageEscaping : public ::testing::Test {
       test::WriteFile(disc_->Source() / name, test::ReadBytes(QIL_DISC_TEMPLATES "/" + name));
     }
     test::WriteFile(disc_->Source() / "nomodule.stmp", "<%%template%%>");
-    TEngineOptions options;
+    EngineOptions options;
     options.ArchivePath = disc_->PackHere().string();
     std::string error;
     engine_ = StartEngine(options, error);
@@ -38,7 +38,7 @@ class PageEscaping : public ::testing::Test {
     return FetchAddress("qilproto://qilproto_local/" + path).Body;
   }
   static inline std::unique_ptr<test::BrowseDisc> disc_;
-  static inline std::unique_ptr<TEngine> engine_;
+  static inline std::unique_ptr<Engine> engine_;
 };
 
 TEST_F(PageEscaping, HostileValuesShowAsTextAndOpenNoMarkup) {

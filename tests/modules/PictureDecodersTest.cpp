@@ -6,24 +6,24 @@
 #include <cstdlib>
 
 #include "PictureTestFiles.h"
-#include "modules/RasterDecoders.h"
+#include "picture/RasterDecoders.h"
 
 namespace qil {
 namespace {
 
 using testfiles::Rgb;
 
-Rgb PixelAt(const TBitmap24& bitmap, int x, int y) {
+Rgb PixelAt(const Bitmap24& bitmap, int x, int y) {
   const uint8_t* p = bitmap.RowFromTop(y) + 3 * x;
   return Rgb{p[2], p[1], p[0]};
 }
 
-// The message of the EInvalidPicture that decoding raises, or "" when none is raised.
+// The message of the InvalidPicture that decoding raises, or "" when none is raised.
 template <typename Decoder>
 std::string FailureOf(Decoder decode, const std::string& file) {
   try {
     decode(file);
-  } catch (const EInvalidPicture& e) {
+  } catch (const InvalidPicture& e) {
     return e.Message();
   }
   return "";
@@ -35,7 +35,7 @@ TEST(PictureBMP, DecodesEveryDepthInBothRowOrders) {
   for (int bits : {1, 4, 8, 24, 32}) {
     for (bool top_down : {false, true}) {
       SCOPED_TRACE(testing::Message() << bits << " bits, top_down " << top_down);
-      const TBitmap24 bitmap = DecodeBMP(testfiles::EncodeBMP(11, 5, bits, top_down));
+      const Bitmap24 bitmap = DecodeBMP(testfiles::EncodeBMP(11, 5, bits, top_down));
       ASSERT_EQ(bitmap.width, 11);
       ASSERT_EQ(bitmap.height, 5);
       ASSERT_EQ(bitmap.pixels.size(), 36u * 5);  // 33 bytes a row, padded to 36
@@ -54,7 +54,7 @@ TEST(PictureBMP, IgnoresTheColourCountOfTrueColourPictures) {
   for (int bits : {24, 32}) {
     std::string file = testfiles::EncodeBMP(3, 2, bits);
     PutLE32(file, 46, 0x00FFFF00u);  // colours used: far more than the file holds
-    const TBitmap24 bitmap = DecodeBMP(file);
+    const Bitmap24 bitmap = DecodeBMP(file);
     EXPECT_EQ(PixelAt(bitmap, 2, 1), testfiles::PatternColor(2, 1)) << bits;
   }
   std::string eight_bits = testfiles::EncodeBMP(3, 2, 8);
@@ -110,14 +110,14 @@ TEST(PictureBMP, RefusesBadSizesAndUnsupportedVariants) {
 }
 
 TEST(PicturePNG, DecodesPixelsAndComposesTransparencyOntoWhite) {
-  const TBitmap24 opaque = DecodePNG(testfiles::EncodePNG(9, 6));
+  const Bitmap24 opaque = DecodePNG(testfiles::EncodePNG(9, 6));
   ASSERT_EQ(opaque.width, 9);
   ASSERT_EQ(opaque.height, 6);
   EXPECT_EQ(PixelAt(opaque, 0, 0), testfiles::PatternColor(0, 0));
   EXPECT_EQ(PixelAt(opaque, 8, 5), testfiles::PatternColor(8, 5));
   EXPECT_EQ(PixelAt(opaque, 3, 1), testfiles::PatternColor(3, 1));
 
-  const TBitmap24 half_transparent = DecodePNG(testfiles::EncodePNG(8, 2, true));
+  const Bitmap24 half_transparent = DecodePNG(testfiles::EncodePNG(8, 2, true));
   EXPECT_EQ(PixelAt(half_transparent, 1, 1), (Rgb{255, 255, 255}));
   EXPECT_EQ(PixelAt(half_transparent, 6, 1), testfiles::PatternColor(6, 1));
 }
@@ -134,7 +134,7 @@ TEST(PicturePNG, TruncatedOrCorruptFilesRaise) {
 
 TEST(PictureJPEG, DecodesColourGreyAndCmykPictures) {
   for (auto colours : {testfiles::JpegColours::Rgb, testfiles::JpegColours::AdobeCmyk}) {
-    const TBitmap24 colour = DecodeJPEG(testfiles::EncodeJPEG(24, 16, colours));
+    const Bitmap24 colour = DecodeJPEG(testfiles::EncodeJPEG(24, 16, colours));
     ASSERT_EQ(colour.width, 24);
     ASSERT_EQ(colour.height, 16);
     for (auto [x, y] : {std::pair{0, 0}, {23, 15}, {12, 3}}) {
@@ -144,7 +144,7 @@ TEST(PictureJPEG, DecodesColourGreyAndCmykPictures) {
           << "pixel " << x << "," << y << " of kind " << static_cast<int>(colours);
     }
   }
-  const TBitmap24 grey = DecodeJPEG(testfiles::EncodeJPEG(8, 8, testfiles::JpegColours::Grey));
+  const Bitmap24 grey = DecodeJPEG(testfiles::EncodeJPEG(8, 8, testfiles::JpegColours::Grey));
   const Rgb p = PixelAt(grey, 4, 4);
   EXPECT_EQ(p.r, p.g);
   EXPECT_EQ(p.g, p.b);

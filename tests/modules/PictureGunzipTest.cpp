@@ -3,7 +3,7 @@
 
 #include "PictureTestFiles.h"
 #include "base/MemoryStream.h"
-#include "modules/Gunzip.h"
+#include "picture/Gunzip.h"
 
 namespace qil {
 namespace {
@@ -15,18 +15,18 @@ std::string SomeData(size_t size) {
 }
 
 std::string Gunzip(const std::string& member) {
-  TMemoryStream source(member), target;
+  MemoryStream source(member), target;
   GunzipToStream(source, target);
   EXPECT_EQ(target.Position(), 0u);
   return target.Bytes();
 }
 
-// The message of the EZDecompressionError raised, or "" when the member inflates.
+// The message of the DecompressionError raised, or "" when the member inflates.
 std::string FailureOf(const std::string& member) {
-  TMemoryStream source(member), target("untouched");
+  MemoryStream source(member), target("untouched");
   try {
     GunzipToStream(source, target);
-  } catch (const EZDecompressionError& e) {
+  } catch (const DecompressionError& e) {
     EXPECT_EQ(target.Bytes(), "untouched") << "the target changes only on success";
     return e.Message();
   }
@@ -48,7 +48,7 @@ TEST(PictureGunzip, InflatesWithEveryHeaderFlagAndIgnoresTheCrc) {
 
 TEST(PictureGunzip, ReadsTheWholeSourceWhateverItsPosition) {
   const std::string data = SomeData(100);
-  TMemoryStream source(testfiles::Gzip(data)), target;
+  MemoryStream source(testfiles::Gzip(data)), target;
   source.SetPosition(30);
   GunzipToStream(source, target);
   EXPECT_EQ(target.Bytes(), data);

@@ -6,8 +6,8 @@
 
 #include "PictureTestFiles.h"
 #include "base/MemoryStream.h"
-#include "modules/Metafile.h"
-#include "modules/RasterDecoders.h"
+#include "picture/Metafile.h"
+#include "picture/RasterDecoders.h"
 
 namespace qil {
 namespace {
@@ -42,8 +42,8 @@ std::vector<Record> WalkRecords(const std::string& file) {
 }
 
 TEST(PictureMetafile, WriterOutputReadsBackAsTheBitmapDrawnAtItsSize) {
-  const TBitmap24 bitmap = DecodeBMP(testfiles::EncodeBMP(13, 7, 24));
-  TMemoryStream stream;
+  const Bitmap24 bitmap = DecodeBMP(testfiles::EncodeBMP(13, 7, 24));
+  MemoryStream stream;
   stream.Write("xy");  // the writer appends at the position
   WritePlaceableMetafile(bitmap, stream);
   const std::string file = stream.Bytes().substr(2);
@@ -100,34 +100,34 @@ TEST(PictureMetafile, WriterOutputReadsBackAsTheBitmapDrawnAtItsSize) {
   EXPECT_EQ(static_cast<uint8_t>(file[info + 42]), bottom_left.r);
   EXPECT_EQ(file.substr(info + 40, stride * 7), std::string(bitmap.pixels.begin(), bitmap.pixels.end()));
 
-  TMetafileSize size;
+  MetafileSize size;
   ASSERT_TRUE(ReadPlaceableMetafile(file, size));
   EXPECT_EQ(size.width, 13);
   EXPECT_EQ(size.height, 7);
 }
 
 TEST(PictureMetafile, WriterOverwritesFromThePositionAndGrowsOnlyWhenItMust) {
-  const TBitmap24 bitmap = DecodeBMP(testfiles::EncodeBMP(2, 2, 24));
-  TMemoryStream alone;
+  const Bitmap24 bitmap = DecodeBMP(testfiles::EncodeBMP(2, 2, 24));
+  MemoryStream alone;
   WritePlaceableMetafile(bitmap, alone);
   const std::string metafile = alone.Bytes();
   ASSERT_EQ(metafile.size(), 22u + 18 + 10 + 10 + 28 + 40 + 2 * 8 + 6);
   EXPECT_EQ(alone.Position(), metafile.size());
 
-  TMemoryStream inside(std::string(1000, 'z'));
+  MemoryStream inside(std::string(1000, 'z'));
   inside.SetPosition(10);
   WritePlaceableMetafile(bitmap, inside);
   EXPECT_EQ(inside.Position(), 10 + metafile.size());
   EXPECT_EQ(inside.Bytes(), std::string(10, 'z') + metafile + std::string(1000 - 10 - metafile.size(), 'z'));
 
-  TMemoryStream across(std::string(100, 'z'));
+  MemoryStream across(std::string(100, 'z'));
   across.SetPosition(60);
   WritePlaceableMetafile(bitmap, across);
   EXPECT_EQ(across.Bytes(), std::string(60, 'z') + metafile);
 }
 
 TEST(PictureMetafile, ReaderTakesThePixelSizeFromTheBoxAndItsInch) {
-  TMetafileSize size;
+  MetafileSize size;
   ASSERT_TRUE(ReadPlaceableMetafile(testfiles::MakePlaceableMetafile(1440, 720, 1440, 18), size));
   EXPECT_EQ(size.width, 96);
   EXPECT_EQ(size.height, 48);
@@ -138,7 +138,7 @@ TEST(PictureMetafile, ReaderTakesThePixelSizeFromTheBoxAndItsInch) {
 }
 
 TEST(PictureMetafile, ReaderRefusesWhatIsNotAPlaceableMetafile) {
-  TMetafileSize size;
+  MetafileSize size;
   std::string good = testfiles::MakePlaceableMetafile(96, 96, 96, 18);
   ASSERT_TRUE(ReadPlaceableMetafile(good, size));
 

@@ -5,17 +5,17 @@
 #include "PictureTestFiles.h"
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "modules/Bitmap24.h"
-#include "modules/Metafile.h"
-#include "modules/PictureToRTF.h"
-#include "modules/RasterDecoders.h"
+#include "picture/Bitmap24.h"
+#include "picture/Metafile.h"
+#include "picture/PictureToRTF.h"
+#include "picture/RasterDecoders.h"
 
 namespace qil {
 namespace {
 
-TStringList Convert(const std::string& file, const std::string& name) {
-  TMemoryStream G(file);
-  TStringList lines;
+StringList Convert(const std::string& file, const std::string& name) {
+  MemoryStream G(file);
+  StringList lines;
   PictureToRTF(G, lines, name);
   return lines;
 }
@@ -31,7 +31,7 @@ std::string Hex(std::string_view bytes) {
 }
 
 // The hex lines of a group joined, after checking their length rule.
-std::string GroupHex(const TStringList& lines) {
+std::string GroupHex(const StringList& lines) {
   std::string hex;
   for (int i = 1; i + 1 < lines.Count(); ++i) {
     if (i + 2 < lines.Count()) {
@@ -45,7 +45,7 @@ std::string GroupHex(const TStringList& lines) {
 
 // Lines of the group of a raster picture: header, hex lines of its metafile, closing line.
 int RasterGroupLines(int width, int height) {
-  const size_t metafile = 18 + 10 + 10 + 28 + 40 + TBitmap24::RowStride(width) * height + 6;
+  const size_t metafile = 18 + 10 + 10 + 28 + 40 + Bitmap24::RowStride(width) * height + 6;
   return 2 + static_cast<int>((metafile + 39) / 40);
 }
 
@@ -55,7 +55,7 @@ std::string Header(int mmw, int mmh, int w, int h) {
 }
 
 TEST(PictureToRTF, JpegOf100By50GivesTheDocumentedHeaderAndItsMetafile) {
-  const TStringList lines = Convert(testfiles::EncodeJPEG(100, 50), "picture.jpg");
+  const StringList lines = Convert(testfiles::EncodeJPEG(100, 50), "picture.jpg");
   ASSERT_GE(lines.Count(), 3);
   EXPECT_EQ(lines[0], "\r\n\\par{\\pict\\wmetafile8\\picw2646\\pich1323\\picwgoal1500\\pichgoal750");
   EXPECT_EQ(lines[lines.Count() - 1], "}\r\n");
@@ -76,29 +76,29 @@ TEST(PictureToRTF, JpegOf100By50GivesTheDocumentedHeaderAndItsMetafile) {
 TEST(PictureToRTF, RasterHexIsThatOfTheWrittenMetafile) {
   for (const auto& [width, height] : {std::pair{1, 1}, {1, 2}, {1, 3}, {13, 7}, {40, 2}, {7, 33}}) {
     const std::string bmp = testfiles::EncodeBMP(width, height, 24);
-    TMemoryStream metafile;
+    MemoryStream metafile;
     WritePlaceableMetafile(DecodeBMP(bmp), metafile);
-    const TStringList lines = Convert(bmp, "M_image1.bmp");
+    const StringList lines = Convert(bmp, "M_image1.bmp");
     EXPECT_EQ(GroupHex(lines), Hex(metafile.View().substr(kPlaceableHeaderSize))) << width << " x " << height;
     EXPECT_EQ(lines.Count(), RasterGroupLines(width, height)) << width << " x " << height;
   }
 }
 
 TEST(PictureToRTF, RoundsHalfPixelSizesToEven) {
-  const TStringList lines = Convert(testfiles::EncodePNG(12, 36), "M_12x36.png");
+  const StringList lines = Convert(testfiles::EncodePNG(12, 36), "M_12x36.png");
   ASSERT_GE(lines.Count(), 3);
   EXPECT_EQ(lines[0], Header(318, 952, 180, 540));
 }
 
 TEST(PictureToRTF, PngSignatureDecidesForAnyExtensionButBmp) {
   const std::string png = testfiles::EncodePNG(5, 4);
-  const TStringList as_png = Convert(png, "M_image1.png");
+  const StringList as_png = Convert(png, "M_image1.png");
   ASSERT_GE(as_png.Count(), 3);
   EXPECT_EQ(as_png[0], Header(132, 106, 75, 60));
   for (const char* name : {"M_image1.jpg", "M_image1.gif", "M_IMAGE1.JPEG", "noextension", "M_image1.wmf"}) {
     EXPECT_EQ(Convert(png, name).Text(), as_png.Text()) << name;
   }
-  EXPECT_THROW(Convert(png, "M_image1.bmp"), EInvalidPicture);
+  EXPECT_THROW(Convert(png, "M_image1.bmp"), InvalidPicture);
 }
 
 TEST(PictureToRTF, UnsupportedExtensionsAppendNothing) {
@@ -111,8 +111,8 @@ TEST(PictureToRTF, UnsupportedExtensionsAppendNothing) {
 }
 
 TEST(PictureToRTF, AppendsAfterExistingLines) {
-  TMemoryStream G(testfiles::EncodeBMP(3, 3, 24));
-  TStringList lines;
+  MemoryStream G(testfiles::EncodeBMP(3, 3, 24));
+  StringList lines;
   lines.Add("before");
   PictureToRTF(G, lines, "a.BMP");
   ASSERT_EQ(lines.Count(), 1 + RasterGroupLines(3, 3));
@@ -122,7 +122,7 @@ TEST(PictureToRTF, AppendsAfterExistingLines) {
 
 TEST(PictureToRTF, MetafileOf81BytesGivesThreeHexLines) {
   const std::string wmf = testfiles::MakePlaceableMetafile(1440, 720, 1440, 81);
-  const TStringList lines = Convert(wmf, "M_image2.WMF");
+  const StringList lines = Convert(wmf, "M_image2.WMF");
   ASSERT_EQ(lines.Count(), 5);
   EXPECT_EQ(lines[0], Header(2540, 1270, 1440, 720));
   EXPECT_EQ(lines[1], Hex(std::string_view(wmf).substr(22, 40)));
@@ -137,7 +137,7 @@ TEST(PictureToRTF, CompressedMetafileWithFileNameIsInflated) {
   testfiles::GzipOptions options;
   options.name = "M_image3.wmf";
   options.wrong_crc = true;
-  const TStringList lines = Convert(testfiles::Gzip(wmf, options), "M_image3.wmz");
+  const StringList lines = Convert(testfiles::Gzip(wmf, options), "M_image3.wmz");
   ASSERT_GE(lines.Count(), 3);
   EXPECT_EQ(lines[0], Header(2540, 5080, 1440, 2880));
   EXPECT_EQ(GroupHex(lines), Hex(std::string_view(wmf).substr(22)));
@@ -162,9 +162,9 @@ TEST(PictureToRTF, UnreadableMetafilesAreSkippedSilently) {
       {testfiles::Gzip(wmf).substr(0, 30), "truncated.wmz"},
   };
   for (const auto& [file, name] : cases) {
-    TStringList lines;
+    StringList lines;
     lines.Add("kept");
-    TMemoryStream G(file);
+    MemoryStream G(file);
     EXPECT_NO_THROW(PictureToRTF(G, lines, name)) << name;
     EXPECT_EQ(lines.Text(), "kept\r\n") << name;
   }
@@ -180,17 +180,17 @@ TEST(PictureToRTF, UndecodableRasterPicturesRaiseAndAppendNothing) {
       {"", "empty.jpg"},
   };
   for (const auto& [file, name] : cases) {
-    TStringList lines;
-    TMemoryStream G(file);
-    EXPECT_THROW(PictureToRTF(G, lines, name), EInvalidPicture) << name;
+    StringList lines;
+    MemoryStream G(file);
+    EXPECT_THROW(PictureToRTF(G, lines, name), InvalidPicture) << name;
     EXPECT_EQ(lines.Count(), 0) << name;
   }
 }
 
 TEST(HexLines, SplitsFromThePositionWithoutMovingIt) {
-  TMemoryStream S(std::string("\x00\x01\xab\xff\x10", 5));
+  MemoryStream S(std::string("\x00\x01\xab\xff\x10", 5));
   S.SetPosition(1);
-  TStringList lines;
+  StringList lines;
   HexLines(&S, &lines, 2);
   EXPECT_EQ(lines.Text(), "01ab\r\nff10\r\n");
   EXPECT_EQ(S.Position(), 1u);
@@ -201,8 +201,8 @@ TEST(HexLines, SplitsFromThePositionWithoutMovingIt) {
 }
 
 TEST(HexLines, DoesNothingForBadArgumentsOrNoBytes) {
-  TMemoryStream S(std::string(300, 'a'));
-  TStringList lines;
+  MemoryStream S(std::string(300, 'a'));
+  StringList lines;
   HexLines(&S, &lines, 200);
   HexLines(&S, &lines, 129);
   HexLines(&S, &lines, 0);

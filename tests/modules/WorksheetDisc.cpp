@@ -4,7 +4,7 @@
 
 #include "archive/PackFolder.h"
 #include "mathdb/BankBuilder.h"
-#include "modules/MathWSModules.h"
+#include "modules/WorksheetPages.h"
 
 namespace fs = std::filesystem;
 
@@ -78,7 +78,7 @@ void WriteWorksheetDisc(const fs::path& root, const std::string& mapping) {
 }
 
 void PackDisc(const fs::path& root, const fs::path& archive) {
-  TPackOptions options;
+  PackOptions options;
   AddProblemBankToPacking(options);
   PackFolder(root, archive, options);
 }
@@ -153,12 +153,12 @@ WorksheetPages::WorksheetPages(const std::string& mapping) {
   PackDisc(dir_.Path() / "src", dir_.Path() / "math.dat");
   OpenArchive(archive_, dir_.Path() / "math.dat");
   database_.Load(archive_);
-  manager_ = std::make_unique<TSimpleCGIManager>(&archive_, true);
-  manager_->RegisterModule<TCGI_addtows>("wadd");
-  manager_->RegisterModule<TCGI_wsedit>("edit1");
-  manager_->RegisterModule<TCGI_wsstats>("statistic");
-  manager_->RegisterModule<TCGI_wsgen>("creator");
-  manager_->RegisterModule<TCGI_wscounter>("worksheet");
+  manager_ = std::make_unique<ModuleManager>(&archive_, true);
+  manager_->RegisterModule<AddToWorksheetPage>("wadd");
+  manager_->RegisterModule<WorksheetEditorPage>("edit1");
+  manager_->RegisterModule<WorksheetStatisticsPage>("statistic");
+  manager_->RegisterModule<WorksheetCreatorPage>("creator");
+  manager_->RegisterModule<WorksheetCounterPage>("worksheet");
   manager_->RegisterObject("MathDBManager", &database_);
   platform_.SetFixedTimeOfDay(0);
   SetCurrentPlatform(&platform_);
@@ -170,7 +170,7 @@ WorksheetPages::~WorksheetPages() {
 }
 
 std::string WorksheetPages::Get(const std::string& address) {
-  TMemoryStream stream;
+  MemoryStream stream;
   std::string content_type;
   manager_->ServeRequest("/" + address, stream, content_type);
   EXPECT_EQ(content_type, "text/html") << address;
@@ -178,9 +178,9 @@ std::string WorksheetPages::Get(const std::string& address) {
 }
 
 void WorksheetPages::SetVar(const std::string& name, const std::string& value) {
-  TSimpleSession& session = *manager_->DefaultSession();
+  Session& session = *manager_->DefaultSession();
   session.GetVar(name);
-  session.SetVar(name, TVariant(value));
+  session.SetVar(name, Variant(value));
 }
 
 }  // namespace qil::test

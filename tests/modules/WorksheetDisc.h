@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/CDArch.h"
-#include "framework/CDECGI.h"
+#include "archive/ArchiveReader.h"
+#include "framework/ModuleManager.h"
 #include "mathdb/BankFixture.h"
-#include "mathdb/ZorbikMathDB.h"
+#include "mathdb/LevelFoldingDatabase.h"
 #include "platform/headless/HeadlessPlatform.h"
 
 namespace qil::test {
@@ -75,9 +75,9 @@ class WorksheetPages {
 
  private:
   TempDir dir_;
-  TCDArchiver archive_;
-  TZorbikMathDB database_;
-  std::unique_ptr<TSimpleCGIManager> manager_;
+  ArchiveReader archive_;
+  LevelFoldingDatabase database_;
+  std::unique_ptr<ModuleManager> manager_;
   HeadlessPlatform platform_;
 };
 

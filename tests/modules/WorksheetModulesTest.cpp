@@ -31,7 +31,7 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 
 TEST(WorksheetRandom, FollowsTheCongruentialSequence) {
   // Reference values worked out separately with arbitrary-precision integers.
-  TWorksheetRandom random(12345);
+  WorksheetRandom random(12345);
   for (uint32_t expected : {3u, 2u, 0u, 5u, 6u, 3u, 4u, 0u}) EXPECT_EQ(random.Below(10), expected);
   EXPECT_EQ(random.Seed(), 340655249u);
   random.Reseed(86399999);

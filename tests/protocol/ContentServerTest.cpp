@@ -1,12 +1,12 @@
-#include "protocol/CDEServer.h"
+#include "server/ContentServer.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "framework/TestArchive.h"
-#include "protocol/CDEProto.h"
-#include "protocol/FileNames.h"
+#include "protocol/ProtocolHandler.h"
+#include "base/FileNames.h"
 
 namespace qil {
 namespace {
@@ -19,18 +19,18 @@ struct Answer {
   size_t position = 0;
 };
 
-class TCGI_hello : public TSimpleCGIModule {
+class HelloPage : public PageModule {
  public:
-  using TSimpleCGIModule::TSimpleCGIModule;
+  using PageModule::PageModule;
   void Execute() override {
     Template->SectionByName("body").SetVar("who", Param("who"));
     Template->WriteToStream(*OutStream);
   }
 };
 
-class ContentServer : public ::testing::Test {
+class ContentServerTest : public ::testing::Test {
  protected:
-  ContentServer()
+  ContentServerTest()
       : archive_({{"images/a.gif", "GIF89a"},
                   {"a.htm", "<p>a</p>"},
                   {"a b.htm", "spaced"},
@@ -40,12 +40,12 @@ class ContentServer : public ::testing::Test {
                   {"hello.stmp", "<%%template%%><%section name=body%>Hello <%=who%><%/section%>"},
                   {"MathList.STMP", "<%%template%%><%section name=body%>x<%/section%>"}}),
         server_(archive_.Archive(), "/nonexistent/mime.types") {
-    server_.Manager().RegisterModule<TCGI_hello>("hello");
+    server_.Manager().RegisterModule<HelloPage>("hello");
   }
 
   Answer Get(const std::string& url) {
     Answer answer;
-    std::unique_ptr<TMemoryStream> stream;
+    std::unique_ptr<MemoryStream> stream;
     answer.mime = "untouched";
     server_.GetContent(url, answer.mime, answer.size, stream);
     if (stream) {
@@ -57,10 +57,10 @@ class ContentServer : public ::testing::Test {
   }
 
   test::TestArchive archive_;
-  TCDEServer server_;
+  ContentServer server_;
 };
 
-TEST_F(ContentServer, PlainEntriesComeWithTheirMimeType) {
+TEST_F(ContentServerTest, PlainEntriesComeWithTheirMimeType) {
   Answer a = Get("qilproto://qilproto_local/images/a.gif");
   ASSERT_TRUE(a.found);
   EXPECT_EQ(a.mime, "image/gif");
@@ -86,7 +86,7 @@ TEST_F(ContentServer, PlainEntriesComeWithTheirMimeType) {
   EXPECT_EQ(empty.mime, "text/plain");
 }
 
-TEST_F(ContentServer, UnknownNamesGetNoAnswerAndTouchNothing) {
+TEST_F(ContentServerTest, UnknownNamesGetNoAnswerAndTouchNothing) {
   for (const char* url : {"qilproto://qilproto_local/", "qilproto://qilproto_local",
                           "qilproto://qilproto_local/nothing.htm",
                           "qilproto://qilproto_local/nothing.stmp?x=1",
@@ -98,7 +98,7 @@ TEST_F(ContentServer, UnknownNamesGetNoAnswerAndTouchNothing) {
   }
 }
 
-TEST_F(ContentServer, TemplatesRunThroughTheManager) {
+TEST_F(ContentServerTest, TemplatesRunThroughTheManager) {
   Answer a = Get("qilproto://qilproto_local/hello.stmp?who=you");
   EXPECT_EQ(a.body, "Hello you");
   EXPECT_EQ(a.mime, "text/html");
@@ -110,7 +110,7 @@ TEST_F(ContentServer, TemplatesRunThroughTheManager) {
             "<pre>Template script not found for template: \"/MathList.STMP?start=5\"\r\n</pre>");
 }
 
-TEST_F(ContentServer, RegistrationSetsAndClearsTheProcessWideHandler) {
+TEST_F(ContentServerTest, RegistrationSetsAndClearsTheProcessWideHandler) {
   std::vector<std::string> hook_calls;
   SetSchemeHooks({[&](const std::string& s) { hook_calls.push_back("+" + s); },
                   [&](const std::string& s) { hook_calls.push_back("-" + s); }});
@@ -120,11 +120,11 @@ TEST_F(ContentServer, RegistrationSetsAndClearsTheProcessWideHandler) {
   EXPECT_TRUE(server_.Registered());
   EXPECT_EQ(SchemeName, "qilproto");
 
-  TCDEProtocolHandler handler;
-  struct NullSink : TProtocolSink {
+  ProtocolHandler handler;
+  struct NullSink : ProtocolSink {
     void ReportProgress(uint32_t, const std::string&) override {}
     void ReportData(uint32_t, uint32_t, uint32_t) override {}
-    void ReportResult(TResult, uint32_t, const std::string&) override {}
+    void ReportResult(ProtocolResult, uint32_t, const std::string&) override {}
   };
   EXPECT_EQ(handler.Start("qilproto://qilproto_local/a%20b.htm", std::make_shared<NullSink>()), S_OK);
   EXPECT_EQ(handler.MimeType(), "text/html");
@@ -132,7 +132,7 @@ TEST_F(ContentServer, RegistrationSetsAndClearsTheProcessWideHandler) {
   server_.UnregisterNamespace();
   server_.UnregisterNamespace();
   EXPECT_FALSE(RequestHandler);
-  TCDEProtocolHandler after;
+  ProtocolHandler after;
   EXPECT_EQ(after.Start("qilproto://qilproto_local/a.htm", std::make_shared<NullSink>()), S_FALSE);
   EXPECT_EQ(hook_calls, (std::vector<std::string>{"+qilproto", "-qilproto"}));
   SetSchemeHooks({});
@@ -141,7 +141,7 @@ TEST_F(ContentServer, RegistrationSetsAndClearsTheProcessWideHandler) {
 TEST(ContentServerLifetime, DestructorUnregisters) {
   test::TestArchive archive({{"a.htm", "a"}});
   {
-    TCDEServer server(archive.Archive());
+    ContentServer server(archive.Archive());
     server.RegisterNamespace("qilproto");
     EXPECT_TRUE(RequestHandler);
   }
@@ -149,7 +149,7 @@ TEST(ContentServerLifetime, DestructorUnregisters) {
 }
 
 TEST(MIMETypes, BuiltInTableStandsInForAMissingFile) {
-  TMIMETypes types("/nonexistent/mime.types");
+  MimeTypes types("/nonexistent/mime.types");
   EXPECT_FALSE(types.LoadedFromFile());
   EXPECT_EQ(types.GetMIMEType("a.HTM"), "text/html");
   EXPECT_EQ(types.GetMIMEType("dir/x.jpeg"), "image/jpeg");
@@ -170,7 +170,7 @@ TEST(MIMETypes, FileIsReadWithCommentsAndRepeats) {
             "image/x-one one # trailing comment two\n"
             "image/x-two one\n";
   }
-  TMIMETypes types(path);
+  MimeTypes types(path);
   std::remove(path.c_str());
   EXPECT_TRUE(types.LoadedFromFile());
   EXPECT_EQ(types.GetMIMEType("x.html"), "text/html");
@@ -180,7 +180,7 @@ TEST(MIMETypes, FileIsReadWithCommentsAndRepeats) {
 }
 
 TEST(MIMETypes, SystemTableKnowsTheWebTypes) {
-  TMIMETypes types;
+  MimeTypes types;
   if (!types.LoadedFromFile()) GTEST_SKIP() << "no /etc/mime.types";
   EXPECT_EQ(types.GetMIMEType("a.png"), "image/png");
   EXPECT_EQ(types.GetMIMEType("a.CSS"), "text/css");

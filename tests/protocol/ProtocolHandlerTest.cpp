@@ -1,4 +1,4 @@
-#include "protocol/CDEProto.h"
+#include "protocol/ProtocolHandler.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ namespace qil {
 namespace {
 
 // Records every report of the handler.
-struct RecordingSink : TProtocolSink {
+struct RecordingSink : ProtocolSink {
   void ReportProgress(uint32_t code, const std::string& text) override {
     events.push_back("progress " + std::to_string(code) + " " + text);
   }
@@ -21,7 +21,7 @@ struct RecordingSink : TProtocolSink {
     events.push_back("data " + std::to_string(flags) + " " + std::to_string(progress) + "/" +
                      std::to_string(max));
   }
-  void ReportResult(TResult result, uint32_t error, const std::string&) override {
+  void ReportResult(ProtocolResult result, uint32_t error, const std::string&) override {
     events.push_back("result " + std::to_string(result) + " " + std::to_string(error));
   }
   std::vector<std::string> events;
@@ -34,11 +34,11 @@ class Handler : public ::testing::Test {
  protected:
   void SetUp() override {
     RequestHandler = [this](const std::string& url, std::string& mime, int32_t& size,
-                            std::unique_ptr<TMemoryStream>& stream) {
+                            std::unique_ptr<MemoryStream>& stream) {
       requests.push_back(url);
       if (url.find("raise") != std::string::npos) throw std::runtime_error("archive failure");
       if (url.find("missing") != std::string::npos) return;
-      stream = std::make_unique<TMemoryStream>(answer);
+      stream = std::make_unique<MemoryStream>(answer);
       stream->SetPosition(stream->Size());  // the handler rewinds it itself
       mime = "image/gif";
       size = static_cast<int32_t>(answer.size());
@@ -53,7 +53,7 @@ class Handler : public ::testing::Test {
   std::string answer = "0123456789";
   std::vector<std::string> requests;
   std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
-  TCDEProtocolHandler handler;
+  ProtocolHandler handler;
 };
 
 TEST_F(Handler, StartReportsOnceAndReadHandsOutChunks) {
@@ -99,13 +99,13 @@ TEST_F(Handler, NoAnswerAndErrorsAreReportedAsTheyShouldBe) {
   EXPECT_FALSE(handler.HasData());
 
   auto quiet = std::make_shared<RecordingSink>();
-  TCDEProtocolHandler second;
+  ProtocolHandler second;
   EXPECT_EQ(second.Start("qilproto://qilproto_local/raise", quiet), S_FALSE);
   EXPECT_TRUE(quiet->events.empty());  // an error while fetching reports nothing
 
   RequestHandler = nullptr;  // no server registered
   auto unregistered = std::make_shared<RecordingSink>();
-  TCDEProtocolHandler third;
+  ProtocolHandler third;
   EXPECT_EQ(third.Start("qilproto://qilproto_local/a.gif", unregistered), S_FALSE);
   EXPECT_EQ(unregistered->events, V{"result 1 1"});
   uint32_t n = 5;
@@ -115,15 +115,15 @@ TEST_F(Handler, NoAnswerAndErrorsAreReportedAsTheyShouldBe) {
 }
 
 TEST_F(Handler, FailingSinkDoesNotEscape) {
-  struct ThrowingSink : TProtocolSink {
+  struct ThrowingSink : ProtocolSink {
     void ReportProgress(uint32_t, const std::string&) override { throw std::runtime_error("x"); }
     void ReportData(uint32_t, uint32_t, uint32_t) override {}
-    void ReportResult(TResult, uint32_t, const std::string&) override { throw 1; }
+    void ReportResult(ProtocolResult, uint32_t, const std::string&) override { throw 1; }
   };
   auto bad = std::make_shared<ThrowingSink>();
   EXPECT_EQ(handler.Start("qilproto://qilproto_local/a.gif", bad), S_FALSE);
   EXPECT_FALSE(handler.HasData());
-  TCDEProtocolHandler second;
+  ProtocolHandler second;
   EXPECT_EQ(second.Start("qilproto://qilproto_local/missing", bad), S_FALSE);
 }
 
@@ -146,18 +146,18 @@ TEST_F(Handler, OverlongAndMalformedAddresses) {
   // Just fits once decoded: "%41" turns three characters into one.
   std::string fits = "qilproto://qilproto_local/";
   while (fits.size() < 2047) fits += "b";
-  TCDEProtocolHandler at_limit;
+  ProtocolHandler at_limit;
   EXPECT_EQ(at_limit.Start(fits, sink), S_OK);
-  TCDEProtocolHandler over_limit;
+  ProtocolHandler over_limit;
   EXPECT_EQ(over_limit.Start(fits + "c", sink), S_FALSE);
   std::string escaped = fits.substr(0, 2040);
   for (int i = 0; i < 7; ++i) escaped += "%41";
-  TCDEProtocolHandler escaped_fits;
+  ProtocolHandler escaped_fits;
   EXPECT_EQ(escaped_fits.Start(escaped, sink), S_OK);
 
   requests.clear();
   for (const char* tail : {"%", "%4", "%zz", "%%41", "%4g%41"}) {
-    TCDEProtocolHandler h;
+    ProtocolHandler h;
     h.Start(std::string("qilproto://qilproto_local/x") + tail, sink);
   }
   EXPECT_EQ(requests, (V{"qilproto://qilproto_local/x%", "qilproto://qilproto_local/x%4",
@@ -177,11 +177,11 @@ TEST_F(Handler, UnsupportedMethodsAnswerTheirFixedCodes) {
 }
 
 // ParseUrl into a roomy buffer; "(code)" when the result is not S_OK.
-std::string Parse(TCDEProtocolHandler& h, const std::string& url, uint32_t action) {
+std::string Parse(ProtocolHandler& h, const std::string& url, uint32_t action) {
   char buffer[512];
   std::memset(buffer, '#', sizeof buffer);
   uint32_t length = 777;
-  const TResult result = h.ParseUrl(url, action, 0, buffer, sizeof buffer, length);
+  const ProtocolResult result = h.ParseUrl(url, action, 0, buffer, sizeof buffer, length);
   if (result != S_OK) return "(" + std::to_string(result) + ")";
   if (length == 777) return "(untouched)";
   EXPECT_EQ(buffer[length], '\0');
@@ -294,7 +294,7 @@ TEST_F(Handler, CombineAndCompare) {
 }
 
 TEST(PlatformURL, CrackSplitsEveryPart) {
-  TUrlParts parts;
+  UrlParts parts;
   ASSERT_TRUE(UrlCrack("qilproto://u:p@host:8080/a/b.htm?x=1&y#frag", parts));
   EXPECT_EQ(parts.scheme, "qilproto");
   EXPECT_EQ(parts.user, "u");
@@ -318,7 +318,7 @@ TEST(PlatformURL, OddAddressesNeverTripGLibPreconditions) {
       nullptr);
   for (const char* url : {"o://qp;", "qi:////.", "qilptO://u:p@;q?b/#%", "x://h", "x:", "x:a/b"}) {
     UrlCanonicalize(url);
-    TUrlParts parts;
+    UrlParts parts;
     if (UrlCrack(url, parts)) UrlCreate(parts);
     std::string combined;
     UrlCombine(url, "b/../c", combined);
@@ -327,7 +327,7 @@ TEST(PlatformURL, OddAddressesNeverTripGLibPreconditions) {
   g_log_remove_handler("GLib", handler);
   EXPECT_EQ(criticals, 0);
   EXPECT_EQ(UrlCanonicalize("o://qp;"), "o://qp/;");
-  TUrlParts parts;
+  UrlParts parts;
   parts.scheme = "s";
   parts.path = "//x";
   EXPECT_EQ(UrlCreate(parts), "s:////x");

@@ -1,14 +1,14 @@
-#include "protocol/URLUtils.h"
+#include "base/UrlText.h"
 
 #include <gtest/gtest.h>
 
 #include "base/StringList.h"
-#include "protocol/EnvUtils.h"
+#include "base/Convert.h"
 
 namespace qil {
 namespace {
 
-void ExpectParts(const TParsedURL& url, const char* protocol, const char* user,
+void ExpectParts(const ParsedUrl& url, const char* protocol, const char* user,
                  const char* password, const char* host, const char* port, const char* path) {
   EXPECT_EQ(url.protocol, protocol);
   EXPECT_EQ(url.user, user);
@@ -52,7 +52,7 @@ TEST(URLUtils, StripQueryAndLastPos) {
 }
 
 std::vector<std::string> Split(const char* text) {
-  TStringList list;
+  StringList list;
   list.Add("stale");
   SplitQuery(text, list);
   std::vector<std::string> out;
@@ -75,7 +75,7 @@ TEST(SplitQuery, ItemsStayAsWritten) {
 TEST(SplitQuery, ThousandsOfItems) {
   std::string text = "/m.stmp?";
   for (int i = 0; i < 5000; ++i) text += "k" + std::to_string(i) + "=v&";
-  TStringList list;
+  StringList list;
   SplitQuery(text, list);
   ASSERT_EQ(list.Count(), 5001);
   EXPECT_EQ(list[5000], "k4999=v");
@@ -91,11 +91,6 @@ TEST(EnvUtils, NumberFormats) {
   EXPECT_EQ(FormatZeroPadded("%6d", 123), "000123");
   EXPECT_EQ(FormatZeroPadded("%6d", 0), "000000");
   EXPECT_EQ(FormatZeroPadded("%6d", 1234567), "1234567");
-}
-
-TEST(EnvUtils, NotTheNtPlatformSoAdministrator) {
-  EXPECT_NE(GetPlatformId(), kPlatformNT);
-  EXPECT_TRUE(IsAdministrator());
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include "../modules/PictureTestFiles.h"
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "modules/PictureToRTF.h"
-#include "richtext/RichViewEdit.h"
+#include "picture/PictureToRTF.h"
+#include "richtext/RichTextEditor.h"
 
 namespace qil {
 namespace {
@@ -42,8 +42,8 @@ std::string VectorMetafile() {
 }
 
 std::string PictureText(const std::string& file, const std::string& name) {
-  TMemoryStream G(file);
-  TStringList lines;
+  MemoryStream G(file);
+  StringList lines;
   PictureToRTF(G, lines, name);
   return lines.Text();
 }
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
       {"PNG stored as .jpg, 200 x 40 pixels", wide_png, "M_image6.jpg"},
   };
 
-  TRichViewEdit editor;
+  RichTextEditor editor;
   editor.InsertRTF(
       "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\froman\\fcharset0 Times New Roman;}"
       "{\\f1\\fswiss\\fcharset0 Arial;}}{\\colortbl;\\red0\\green0\\blue128;}{\\*\\generator head 1.0;}"

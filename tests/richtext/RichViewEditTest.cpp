@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/MemoryStream.h"
-#include "richtext/RichViewEdit.h"
+#include "richtext/RichTextEditor.h"
 #include "richtext/RtfTokenizer.h"
 
 namespace qil {
@@ -14,7 +14,7 @@ const std::string kEmptyHeader =
 
 // The body of a saved document holding one fragment: after the header, without the final "}".
 std::string BodyOf(const std::string& fragment) {
-  TRichViewEdit editor;
+  RichTextEditor editor;
   editor.InsertRTF(fragment);
   const std::string saved = editor.SaveRTF();
   EXPECT_TRUE(IsOneBalancedGroup(saved)) << saved;
@@ -33,8 +33,8 @@ TEST(RichViewEdit, MergesFontAndColourTablesAndRenumbersReferences) {
       "{\\rtf1\\ansi\\deff1{\\fonttbl\\f0\\fswiss\\fcharset0 Arial;\\f1\\fmodern\\fcharset0\\fprq1 Courier New;}"
       "{\\colortbl;\\red0\\green0\\blue255;\\red255\\green0\\blue0;}"
       "\\f0\\cf2 red \\cf1 blue\\highlight2 hi\\plain plain\\par}";
-  TRichViewEdit editor;
-  TMemoryStream stream;
+  RichTextEditor editor;
+  MemoryStream stream;
   stream.Write(first);
   stream.SetPosition(0);
   EXPECT_TRUE(editor.InsertRTFFromStream(stream));
@@ -55,20 +55,20 @@ TEST(RichViewEdit, MergesFontAndColourTablesAndRenumbersReferences) {
 }
 
 TEST(RichViewEdit, SavesAtTheStreamPositionAndClearEmptiesEverything) {
-  TRichViewEdit editor;
+  RichTextEditor editor;
   editor.InsertRTF("{\\rtf1{\\fonttbl{\\f0\\fnil Symbol;}}{\\colortbl;\\red1\\green2\\blue3;}\\cf1 x}");
   editor.Clear();
   EXPECT_EQ(editor.FragmentCount(), 0);
-  TMemoryStream stream;
+  MemoryStream stream;
   stream.Write("ab");
   EXPECT_TRUE(editor.SaveRTFToStream(stream));
   EXPECT_EQ(stream.Bytes(), "ab" + kEmptyHeader + "}");
 }
 
 TEST(RichViewEdit, DefaultFontComesFromTheStyleSheet) {
-  auto style = std::make_shared<TRVStyle>();
+  auto style = std::make_shared<RichTextStyle>();
   style->TextStyles[0].font_name = "Verdana";
-  TRichViewEdit editor(style);
+  RichTextEditor editor(style);
   EXPECT_EQ(editor.Style(), style);
   EXPECT_NE(editor.SaveRTF().find("{\\fonttbl{\\f0\\fswiss\\fcharset0 Verdana;}}"), std::string::npos);
 }
@@ -101,13 +101,13 @@ TEST(RichViewEdit, KeepsPictureGroupsAndBinaryDataIntact) {
 }
 
 TEST(RichViewEdit, FragmentTablesAfterAnUnclosedFontTableStillApply) {
-  TRichViewEdit alone;
+  RichTextEditor alone;
   alone.InsertRTF("{\\rtf1{\\fonttbl{\\f0 Courier");
   EXPECT_EQ(alone.SaveRTF(),
             "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fnil Courier;}}"
             "{\\colortbl;}\r\n}");
 
-  TRichViewEdit editor;
+  RichTextEditor editor;
   editor.InsertRTF("{\\rtf1{\\fonttbl{\\f0\\froman Tms Rmn;}");
   editor.InsertRTF("{\\rtf1{\\fonttbl{\\f3\\froman Tms Rmn;}}\\f3 x}");
   const std::string saved = editor.SaveRTF();

@@ -8,24 +8,24 @@
 namespace qil {
 namespace {
 
-std::vector<TRtfToken> Tokens(std::string_view text) {
-  std::vector<TRtfToken> tokens;
-  TRtfTokenizer tokenizer(text);
-  for (TRtfToken t = tokenizer.Next(); t.kind != TRtfToken::End; t = tokenizer.Next()) tokens.push_back(t);
+std::vector<RtfToken> Tokens(std::string_view text) {
+  std::vector<RtfToken> tokens;
+  RtfTokenizer tokenizer(text);
+  for (RtfToken t = tokenizer.Next(); t.kind != RtfToken::End; t = tokenizer.Next()) tokens.push_back(t);
   return tokens;
 }
 
-std::string Joined(const std::vector<TRtfToken>& tokens) {
+std::string Joined(const std::vector<RtfToken>& tokens) {
   std::string out;
-  for (const TRtfToken& t : tokens) out += t.raw;
+  for (const RtfToken& t : tokens) out += t.raw;
   return out;
 }
 
 TEST(RtfTokenizer, SplitsWordsSymbolsGroupsAndText) {
   const std::string_view text = "{\\rtf1\\f-12 Hi\\'e9\\~there\\par\r\n}";
-  const std::vector<TRtfToken> t = Tokens(text);
+  const std::vector<RtfToken> t = Tokens(text);
   ASSERT_EQ(t.size(), 10u);
-  EXPECT_EQ(t[0].kind, TRtfToken::GroupOpen);
+  EXPECT_EQ(t[0].kind, RtfToken::GroupOpen);
   EXPECT_TRUE(t[1].IsWord("rtf"));
   EXPECT_EQ(t[1].parameter, 1);
   EXPECT_FALSE(t[1].space_ended);
@@ -33,42 +33,42 @@ TEST(RtfTokenizer, SplitsWordsSymbolsGroupsAndText) {
   EXPECT_EQ(t[2].parameter, -12);
   EXPECT_TRUE(t[2].space_ended);
   EXPECT_EQ(t[2].raw, "\\f-12 ");
-  EXPECT_EQ(t[3].kind, TRtfToken::Text);
+  EXPECT_EQ(t[3].kind, RtfToken::Text);
   EXPECT_EQ(t[3].raw, "Hi");
-  EXPECT_EQ(t[4].kind, TRtfToken::ControlSymbol);
+  EXPECT_EQ(t[4].kind, RtfToken::ControlSymbol);
   EXPECT_EQ(t[4].raw, "\\'e9");
   EXPECT_EQ(t[5].raw, "\\~");
   EXPECT_EQ(t[6].raw, "there");
   EXPECT_TRUE(t[7].IsWord("par"));
   EXPECT_FALSE(t[7].has_parameter);
   EXPECT_EQ(t[8].raw, "\r\n");
-  EXPECT_EQ(t[9].kind, TRtfToken::GroupClose);
+  EXPECT_EQ(t[9].kind, RtfToken::GroupClose);
   EXPECT_EQ(Joined(t), text);
 }
 
 TEST(RtfTokenizer, BinaryDataIsOneTokenEvenWithBraces) {
-  const std::vector<TRtfToken> t = Tokens("\\bin4 {}\\}x}");
+  const std::vector<RtfToken> t = Tokens("\\bin4 {}\\}x}");
   ASSERT_EQ(t.size(), 4u);
   EXPECT_TRUE(t[0].IsWord("bin"));
-  EXPECT_EQ(t[1].kind, TRtfToken::Binary);
+  EXPECT_EQ(t[1].kind, RtfToken::Binary);
   EXPECT_EQ(t[1].raw, "{}\\}");
   EXPECT_EQ(t[2].raw, "x");
-  EXPECT_EQ(t[3].kind, TRtfToken::GroupClose);
+  EXPECT_EQ(t[3].kind, RtfToken::GroupClose);
 
-  const std::vector<TRtfToken> short_data = Tokens("\\bin99 ab");
+  const std::vector<RtfToken> short_data = Tokens("\\bin99 ab");
   ASSERT_EQ(short_data.size(), 2u);
   EXPECT_EQ(short_data[1].raw, "ab");
 }
 
 TEST(RtfTokenizer, MalformedEscapesAreBrokenTokensAndHugeNumbersAreClamped) {
-  std::vector<TRtfToken> t = Tokens("a\\'4");
+  std::vector<RtfToken> t = Tokens("a\\'4");
   ASSERT_EQ(t.size(), 3u);
-  EXPECT_EQ(t[1].kind, TRtfToken::Broken);
+  EXPECT_EQ(t[1].kind, RtfToken::Broken);
   EXPECT_EQ(t[2].raw, "4");
 
   t = Tokens("\\");
   ASSERT_EQ(t.size(), 1u);
-  EXPECT_EQ(t[0].kind, TRtfToken::Broken);
+  EXPECT_EQ(t[0].kind, RtfToken::Broken);
 
   t = Tokens("\\fs99999999999999999999x");
   ASSERT_EQ(t.size(), 2u);

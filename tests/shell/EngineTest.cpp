@@ -5,12 +5,12 @@
 #include <filesystem>
 
 #include "archive/ArchiveWriter.h"
-#include "archive/CDArch.h"
+#include "archive/ArchiveReader.h"
 #include "common/TestFiles.h"
-#include "framework/CDECGI.h"
+#include "framework/ModuleManager.h"
 #include "framework/Session.h"
-#include "protocol/CDEProto.h"
-#include "protocol/CDEServer.h"
+#include "protocol/ProtocolHandler.h"
+#include "server/ContentServer.h"
 #include "shell/Fetch.h"
 
 namespace qil {
@@ -21,7 +21,7 @@ class ArchiveFile {
  public:
   explicit ArchiveFile(const std::string& product_id = "QVRTLNDX100")
       : path_(test::TempPath("qil-engine") + ".dat") {
-    TArchiveWriter writer;
+    ArchiveWriter writer;
     writer.SetProductId(product_id);
     writer.AddEntry("index.html", "<html>start</html>");
     writer.AddEntry("page.stmp", "<%%template%%><%section name=body%>x<%/section%>");
@@ -34,8 +34,8 @@ class ArchiveFile {
   std::string path_;
 };
 
-TEngineOptions Options(const std::string& archive) {
-  TEngineOptions options;
+EngineOptions Options(const std::string& archive) {
+  EngineOptions options;
   options.ArchivePath = archive;
   return options;
 }
@@ -43,18 +43,18 @@ TEngineOptions Options(const std::string& archive) {
 TEST(Engine, StartsServesAndShutsDownInOrder) {
   ArchiveFile file;
   {
-    TEngine engine(Options(file.Path()));
+    Engine engine(Options(file.Path()));
     EXPECT_TRUE(engine.Server().Registered());
     EXPECT_EQ(SchemeName, "qilproto");
-    EXPECT_EQ(engine.Manager().GetObjectAs<TScriptVarObj>("PRODUCTNAME")->Value.ToString(),
+    EXPECT_EQ(engine.Manager().GetObjectAs<ScriptConstant>("PRODUCTNAME")->Value.ToString(),
               "Orvella");
 
-    const TFetchResult page = FetchAddress("qilproto://qilproto_local/index.html");
+    const FetchResult page = FetchAddress("qilproto://qilproto_local/index.html");
     EXPECT_TRUE(page.Found);
     EXPECT_EQ(page.MimeType, "text/html");
     EXPECT_EQ(page.Body, "<html>start</html>");
 
-    const TFetchResult missing = FetchAddress("qilproto://qilproto_local/none.html");
+    const FetchResult missing = FetchAddress("qilproto://qilproto_local/none.html");
     EXPECT_FALSE(missing.Found);
   }
   EXPECT_FALSE(RequestHandler);  // the scheme went with the engine

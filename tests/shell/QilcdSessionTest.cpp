@@ -18,7 +18,7 @@ class Qilcd : public ::testing::Test {
  protected:
   void SetUp() override {
     if (test::QilcdPath().empty()) GTEST_SKIP() << "QILCD is not set";
-    TArchiveWriter writer;
+    ArchiveWriter writer;
     writer.AddEntry("index.html", "<html>start</html>");
     writer.AddEntry("images/a b.gif", std::string("GIF89a\0\n\r\n", 10));
     writer.AddEntry("empty.txt", "");

@@ -20,7 +20,7 @@
 #include "platform/gtk/SchemeHandler.h"
 #include "platform/gtk/Tray.h"
 #include "platform/gtk/WebView.h"
-#include "protocol/CDEServer.h"
+#include "server/ContentServer.h"
 #include "shell/WindowRules.h"
 
 extern char** environ;

@@ -17,10 +17,10 @@ void FinishNotFound(WebKitURISchemeRequest* request) {
 }
 
 // Finishes request on the main thread with result, then drops our reference.
-void Finish(WebKitURISchemeRequest* request, TFetchResult result) {
+void Finish(WebKitURISchemeRequest* request, FetchResult result) {
   struct Answer {
     WebKitURISchemeRequest* request;
-    TFetchResult result;
+    FetchResult result;
   };
   g_main_context_invoke_full(
       nullptr, G_PRIORITY_DEFAULT,
@@ -85,7 +85,7 @@ void SchemeHandler::OnRequest(WebKitURISchemeRequest* request, gpointer data) {
   }
   g_object_ref(request);
   handler->queue_->Submit(webkit_uri_scheme_request_get_uri(request),
-                          [request](TFetchResult result) { Finish(request, std::move(result)); });
+                          [request](FetchResult result) { Finish(request, std::move(result)); });
 }
 
 }  // namespace qil::gtk
