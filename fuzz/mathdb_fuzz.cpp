@@ -155,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < keys.size() && i < 6; ++i) params.Add("T" + keys[i] + "=" + std::to_string(i % 3 + 1));
   qil::StringList worksheet;
   try {
-    qil::GenerateWorksheet(params, db, worksheet);
+    qil::GenerateWorksheet(params, db, qil::CurrentPlatform(), worksheet);
   } catch (const qil::Exception&) {
     // a group with fewer problems than asked for
   }

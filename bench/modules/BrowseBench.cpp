@@ -21,6 +21,8 @@
 #include "mathdb/BankFixture.h"
 #include "mathdb/LevelFoldingDatabase.h"
 #include "modules/BrowsePages.h"
+#include "platform/Platform.h"
+#include "richtext/RichTextEditor.h"
 
 namespace qil {
 namespace {
@@ -72,13 +74,14 @@ class Disc {
     test::OpenArchive(archive_, dir_.Path() / "math.dat");
     db_.Load(archive_);
     manager_ = std::make_unique<ModuleManager>(&archive_, true);
-    manager_->RegisterModule<ProblemListPage>("mathlist");
-    manager_->RegisterObject("MathDBManager", &db_);
+    RegisterPage<ProblemListPage>(*manager_, "mathlist", context_);
   }
 
   test::TempDir dir_;
   ArchiveReader archive_;
   LevelFoldingDatabase db_;
+  RichTextEditor editor_;
+  PageContext context_{db_, editor_, CurrentPlatform(), "Orvella"};
   std::unique_ptr<ModuleManager> manager_;
 };
 

@@ -13,6 +13,7 @@
 #include "mathdb/BankFixture.h"
 #include "mathdb/LevelFoldingDatabase.h"
 #include "modules/WorksheetGenerator.h"
+#include "platform/Platform.h"
 
 namespace qil {
 namespace {
@@ -57,7 +58,7 @@ void BM_GenerateWholeGroup(benchmark::State& state) {
   const StringList params = WholeGroupRequest(n);
   for (auto _ : state) {
     StringList worksheet;
-    GenerateWorksheet(params, database, worksheet);
+    GenerateWorksheet(params, database, CurrentPlatform(), worksheet);
     if (worksheet.Count() != n) state.SkipWithError("worksheet is not the whole group");
     benchmark::DoNotOptimize(worksheet);
   }

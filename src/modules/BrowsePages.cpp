@@ -27,17 +27,11 @@ int64_t PositionOf(const Variant& id) { return StrToInt(id.ToString()); }
 
 }  // namespace
 
-MathDatabase& ModuleMathDB(const PageModule& module) {
-  auto* db = module.Manager->GetObjectAs<MathDatabase>("MathDBManager");
-  if (db == nullptr) throw Exception("The math database is not available.");
-  return *db;
-}
-
 // ---------------------------------------------------------------------------
 // ProblemListPage
 
 void ProblemListPage::Execute() {
-  MathDatabase& db = ModuleMathDB(*this);
+  MathDatabase& db = Context.Database;
 
   // The endpoint and the list page: named outright, or the page that holds
   // the problem numbered "start".
@@ -143,7 +137,7 @@ bool OnWorksheet(Session* session, int32_t position) {
 }  // namespace
 
 void SolutionPage::Execute() {
-  MathDatabase& db = ModuleMathDB(*this);
+  MathDatabase& db = Context.Database;
   const std::string id = Param("id");
   const int32_t position = StrToInt(id);
   // A position without a problem number (negative, or one whose number does
@@ -177,7 +171,7 @@ void SolutionPage::Execute() {
 // GotoPage
 
 void GotoPage::Execute() {
-  MathDatabase& db = ModuleMathDB(*this);
+  MathDatabase& db = Context.Database;
   const int64_t position = int64_t{StrToIntDef(Param("goto"), 0)} - 1;
   const std::string code = db.GetCode(IntToStr(position));
   if (position == -1 || code.empty()) {
@@ -199,7 +193,7 @@ void GotoPage::Execute() {
 // IndexPage
 
 void IndexPage::Execute() {
-  MathDatabase& db = ModuleMathDB(*this);
+  MathDatabase& db = Context.Database;
   TemplateSection& body = Template->SectionByName("body");
   const StringList& counts = db.Counts();
   int64_t next = 1;  // the number of the next endpoint's first problem
@@ -225,7 +219,7 @@ void IndexPage::Execute() {
 // ProblemPicturePage
 
 void ProblemPicturePage::Execute() {
-  MathDatabase& db = ModuleMathDB(*this);
+  MathDatabase& db = Context.Database;
   MemoryStream picture;
   db.GetGraphic(Param("ID"), Param("gfx"), picture);
   OutStream->Write(picture.View());

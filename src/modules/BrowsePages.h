@@ -37,7 +37,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/ModuleManager.h"
+#include "modules/PageContext.h"
 
 namespace qil {
 
@@ -50,16 +50,12 @@ inline constexpr const char* kGotoErrorPage = "gotoerror_h.html";
 // The script that answers the picture links of problem and solution pages.
 inline constexpr const char* kGraphicsScript = "mathgfx.stmp";
 
-// The shared object "MathDBManager" of the module's manager. Raises
-// qil::Exception when none is registered.
-MathDatabase& ModuleMathDB(const PageModule& module);
-
 // The list page (template "mathlist"), the level menu ("problem_lent") and
 // the navigation bar ("alsonaviga") of one endpoint. The endpoint comes from
 // "main" + "sub", or, when "main" is empty, from the problem numbered "start".
-class ProblemListPage : public PageModule {
+class ProblemListPage : public DiscPage {
  public:
-  using PageModule::PageModule;
+  using DiscPage::DiscPage;
   void Execute() override;
 
  private:
@@ -69,32 +65,32 @@ class ProblemListPage : public PageModule {
 };
 
 // One problem with its solution (template "solution"), parameter "id".
-class SolutionPage : public PageModule {
+class SolutionPage : public DiscPage {
  public:
-  using PageModule::PageModule;
+  using DiscPage::DiscPage;
   void Execute() override;
 };
 
 // The page that leads to the problem numbered "goto" (template "mathgoto").
-class GotoPage : public PageModule {
+class GotoPage : public DiscPage {
  public:
-  using PageModule::PageModule;
+  using DiscPage::DiscPage;
   void Execute() override;
 };
 
 // The index page (template "main"): the range of problem numbers of every
 // endpoint in the variables "range" + endpoint code.
-class IndexPage : public PageModule {
+class IndexPage : public DiscPage {
  public:
-  using PageModule::PageModule;
+  using DiscPage::DiscPage;
   void Execute() override;
 };
 
 // One picture of a problem's bundle (template "mathgfx"), parameters "ID" and
 // "gfx"; answered as "application/octet-stream".
-class ProblemPicturePage : public PageModule {
+class ProblemPicturePage : public DiscPage {
  public:
-  using PageModule::PageModule;
+  using DiscPage::DiscPage;
   void Execute() override;
 };
 

@@ -34,28 +34,17 @@ bool ConvertsSolutionPictures(const std::string& type) {
   return type == "cl_sol" || type == "cl_w_sol";
 }
 
-std::string ProductName(const ModuleManager& manager) {
-  const auto* product = manager.GetObjectAs<ScriptConstant>("PRODUCTNAME");
-  return product == nullptr ? std::string() : product->Value.ToString();
-}
-
-RichTextEditor& ModuleEditor(const PageModule& module) {
-  auto* editor = module.Manager->GetObjectAs<RichTextEditor>("RichViewEdit");
-  if (editor == nullptr) throw Exception("The rich-text editor is not available.");
-  return *editor;
-}
-
 }  // namespace
 
-void CopyRTFToClipboard(std::string_view text) {
+void CopyRTFToClipboard(Platform& platform, std::string_view text) {
   const std::string_view document = text.substr(0, text.find('\0'));
-  if (!CurrentPlatform().SetClipboardRTF(std::string(document))) {
+  if (!platform.SetClipboardRTF(std::string(document))) {
     throw Exception("Cannot open clipboard");
   }
 }
 
 void ClipboardPage::Execute() {
-  MathDatabase& db = ModuleMathDB(*this);
+  MathDatabase& db = Context.Database;
   const std::string id = Param("id");
   const std::string type = CopyType(Param("type"));
 
@@ -99,12 +88,12 @@ void ClipboardPage::ConvertPictures(MathDatabase& db, const std::string& id,
 }
 
 void ClipboardPage::CopyProblem(MathDatabase& db, TemplateSection& section, const std::string& id) {
-  section.SetVar("productname", Variant(ProductName(*Manager)));
+  section.SetVar("productname", Variant(Context.ProductName));
   SetProblemSlots(db, section, id);
   ConvertPictures(db, id, true, true);
   section.SetVar("problem", Variant(problem_pictures_.Text()));
   section.SetVar("solution", Variant(solution_pictures_.Text()));
-  CopyRTFToClipboard(section.Generate());
+  CopyRTFToClipboard(Context.Host, section.Generate());
 }
 
 void ClipboardPage::AppendFragment(RichTextEditor& editor, std::string_view text) {
@@ -119,7 +108,7 @@ void ClipboardPage::CopyWorksheet(MathDatabase& db, const std::string& type) {
   TemplateSection& body = Template->SectionByName(type + "_body");
   TemplateSection& closing = Template->SectionByName("copyright");
   TemplateSection& resp = Template->SectionByName("resp");
-  RichTextEditor& editor = ModuleEditor(*this);
+  RichTextEditor& editor = Context.Editor;
 
   StringList worksheet;
   if (ClientSession != nullptr) worksheet.SetCommaText(ClientSession->GetVar(kWorksheetVar).ToString());
@@ -127,7 +116,7 @@ void ClipboardPage::CopyWorksheet(MathDatabase& db, const std::string& type) {
   // Whatever an earlier copy left behind (a failed one stops half-way) is
   // not part of this document.
   editor.Clear();
-  head.SetVar("productname", Variant(ProductName(*Manager)));
+  head.SetVar("productname", Variant(Context.ProductName));
   AppendFragment(editor, head.Generate());
   for (int k = 0; k < worksheet.Count(); ++k) {
     const std::string& entry = worksheet[k];
@@ -145,7 +134,7 @@ void ClipboardPage::CopyWorksheet(MathDatabase& db, const std::string& type) {
   fragment_.Clear();
   editor.SaveRTFToStream(fragment_);
   editor.Clear();
-  CopyRTFToClipboard(fragment_.View());
+  CopyRTFToClipboard(Context.Host, fragment_.View());
   fragment_.Clear();
   resp.WriteToStream(*OutStream);
 }

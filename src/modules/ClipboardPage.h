@@ -38,7 +38,7 @@
 
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "framework/ModuleManager.h"
+#include "modules/PageContext.h"
 
 namespace qil {
 
@@ -49,11 +49,11 @@ class RichTextEditor;
 // zero-terminated string: the document is its bytes before the first zero
 // byte, or all of them when it holds none. Raises qil::Exception "Cannot open
 // clipboard" when the platform refuses the document.
-void CopyRTFToClipboard(std::string_view text);
+void CopyRTFToClipboard(Platform& platform, std::string_view text);
 
-class ClipboardPage : public PageModule {
+class ClipboardPage : public DiscPage {
  public:
-  using PageModule::PageModule;
+  using DiscPage::DiscPage;
   void Execute() override;
 
  private:

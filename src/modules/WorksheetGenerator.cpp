@@ -22,14 +22,14 @@ WorksheetRandom g_random;
 // positions it already holds.
 class WorksheetDrawing {
  public:
-  explicit WorksheetDrawing(StringList& worksheet) : worksheet_(worksheet) {}
+  WorksheetDrawing(StringList& worksheet, Platform& clock) : worksheet_(worksheet), clock_(clock) {}
 
   // Draws n distinct positions of the range [first, first + count) that are
   // not drawn yet and appends them in the order drawn.
   void DrawGroup(int32_t first, int32_t count, int32_t n) {
     const int32_t available = count - DrawnWithin(first, count);
     if (n > available) throw Exception(GenerationErrorMessage(n, available));
-    g_random.Reseed(CurrentPlatform().UtcMillisecondsOfDay());
+    g_random.Reseed(clock_.UtcMillisecondsOfDay());
     for (int32_t i = 0; i < n; ++i) {
       int32_t position;
       do {
@@ -52,6 +52,7 @@ class WorksheetDrawing {
   }
 
   StringList& worksheet_;
+  Platform& clock_;
   std::unordered_set<int32_t> drawn_;
 };
 
@@ -90,13 +91,13 @@ std::string GenerationErrorMessage(int64_t requested, int64_t available) {
          IntToStr(available);
 }
 
-void GenerateWorksheet(const StringList& params, const MathDatabase& database,
+void GenerateWorksheet(const StringList& params, const MathDatabase& database, Platform& clock,
                        StringList& worksheet) {
   StringList previous;
   previous.Assign(worksheet);
   worksheet.Clear();
   std::lock_guard<std::mutex> lock(g_random_lock);
-  WorksheetDrawing drawing(worksheet);
+  WorksheetDrawing drawing(worksheet, clock);
   for (const std::string& key : WorksheetGroupKeys(database)) {
     const int32_t n = StrToIntDef(params.Value("T" + key), 0);
     if (n <= 0) continue;

@@ -29,6 +29,7 @@
 namespace qil {
 
 class MathDatabase;
+class Platform;
 class StringList;
 
 // The generator's pseudo-random source: a 32-bit linear congruential sequence.
@@ -66,7 +67,7 @@ std::string GenerationErrorMessage(int64_t requested, int64_t available);
 // the worksheet keeps its entries and their order. Raises the generation error
 // described above; worksheet then holds an unspecified part of the drawing
 // and the caller discards it.
-void GenerateWorksheet(const StringList& params, const MathDatabase& database,
+void GenerateWorksheet(const StringList& params, const MathDatabase& database, Platform& clock,
                        StringList& worksheet);
 
 }  // namespace qil

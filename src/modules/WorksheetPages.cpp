@@ -126,7 +126,7 @@ void WorksheetEditorPage::WriteGenerationFrame() {
 }
 
 void WorksheetEditorPage::Execute() {
-  MathDatabase& database = ModuleMathDB(*this);
+  MathDatabase& database = Context.Database;
   Session& session = SessionOf(*this);
   StringList worksheet = ReadWorksheet(session);
   const std::string action = Param("action");
@@ -141,7 +141,7 @@ void WorksheetEditorPage::Execute() {
   if (action == "gensheet") {
     const std::string token = Param(kTokenVar);
     if (token != session.GetVar(kTokenVar).ToString()) {
-      GenerateWorksheet(Params, database, worksheet);
+      GenerateWorksheet(Params, database, Context.Host, worksheet);
       StoreWorksheet(session, worksheet);
       session.SetVar(kTokenVar, Variant(token));
     }
@@ -156,7 +156,7 @@ void WorksheetEditorPage::Execute() {
 // ---------------------------------------------------------------- creator
 
 void WorksheetCreatorPage::Execute() {
-  const MathDatabase& database = ModuleMathDB(*this);
+  const MathDatabase& database = Context.Database;
   TemplateSection& body = Template->SectionByName("body");
   for (const std::string& key : WorksheetGroupKeys(database)) {
     const int32_t count = database.CountPrefix(key);
@@ -169,7 +169,7 @@ void WorksheetCreatorPage::Execute() {
 // ---------------------------------------------------------------- statistic
 
 void WorksheetStatisticsPage::Execute() {
-  const MathDatabase& database = ModuleMathDB(*this);
+  const MathDatabase& database = Context.Database;
   const StringList worksheet = ReadWorksheet(SessionOf(*this));
   StringList tally;
   for (const std::string& key : WorksheetGroupKeys(database)) tally.Add(key + "=0");

@@ -24,22 +24,22 @@
 // Page modules are created per request and run on one thread at a time.
 #pragma once
 
-#include "framework/ModuleManager.h"
+#include "modules/PageContext.h"
 
 namespace qil {
 
 // The most problems the user can add by hand; the generator is not limited.
 inline constexpr int kMaxHandWorksheetEntries = 25;
 
-class AddToWorksheetPage : public PageModule {
+class AddToWorksheetPage : public DiscPage {
  public:
-  using PageModule::PageModule;
+  using DiscPage::DiscPage;
   void Execute() override;
 };
 
-class WorksheetEditorPage : public PageModule {
+class WorksheetEditorPage : public DiscPage {
  public:
-  using PageModule::PageModule;
+  using DiscPage::DiscPage;
   void Execute() override;
 
  private:
@@ -49,21 +49,21 @@ class WorksheetEditorPage : public PageModule {
   void WriteGenerationFrame();
 };
 
-class WorksheetCreatorPage : public PageModule {
+class WorksheetCreatorPage : public DiscPage {
  public:
-  using PageModule::PageModule;
+  using DiscPage::DiscPage;
   void Execute() override;
 };
 
-class WorksheetStatisticsPage : public PageModule {
+class WorksheetStatisticsPage : public DiscPage {
  public:
-  using PageModule::PageModule;
+  using DiscPage::DiscPage;
   void Execute() override;
 };
 
-class WorksheetCounterPage : public PageModule {
+class WorksheetCounterPage : public DiscPage {
  public:
-  using PageModule::PageModule;
+  using DiscPage::DiscPage;
   void Execute() override;
 };
 

@@ -1,5 +1,5 @@
-// The registrations of start-up: the math database, which page module serves
-// which template, and which shared objects the modules find by name. Each
+// The registrations of start-up: the math database, the page context, which
+// page module serves which template, and the named shared objects. Each
 // subsystem that brings page modules or shared objects adds its lines here,
 // in the product's order.
 #include <memory>
@@ -8,6 +8,7 @@
 #include "archive/ArchiveReader.h"
 #include "framework/ModuleManager.h"
 #include "framework/Session.h"
+#include "platform/Platform.h"
 #include "mathdb/LevelFoldingDatabase.h"
 #include "modules/ClipboardPage.h"
 #include "modules/WorksheetPages.h"
@@ -27,6 +28,12 @@ struct RichTextComponents : public ListObject {
   std::shared_ptr<RichTextEditor> Editor = std::make_shared<RichTextEditor>(Style);
 };
 
+// The page context, kept by the engine as long as the manager runs.
+struct KeptContext : public ListObject {
+  explicit KeptContext(PageContext context) : Context(std::move(context)) {}
+  PageContext Context;
+};
+
 }  // namespace
 
 void RegisterModules(Engine& engine) {
@@ -37,28 +44,33 @@ void RegisterModules(Engine& engine) {
   // the pages then see an empty one.
   MathDatabase& db = engine.Keep(std::make_unique<LevelFoldingDatabase>());
   if (engine.Archive().DataRegionSize() > 0) db.Load(engine.Archive());
+  RichTextComponents& richtext = engine.Keep(std::make_unique<RichTextComponents>());
+  const PageContext& context =
+      engine.Keep(std::make_unique<KeptContext>(
+                      PageContext{db, *richtext.Editor, CurrentPlatform(), Engine::kProductName}))
+          .Context;
 
   // Page modules, in the product's table order.
-  manager.RegisterModule<ProblemListPage>("mathlist");
-  manager.RegisterModule<ProblemListPage>("alsonaviga");
-  manager.RegisterModule<ProblemListPage>("problem_lent");
-  manager.RegisterModule<ProblemPicturePage>("mathgfx");
-  manager.RegisterModule<SolutionPage>("solution");
-  manager.RegisterModule<IndexPage>("main");
-  manager.RegisterModule<GotoPage>("mathgoto");
-  manager.RegisterModule<ClipboardPage>("clipbo");
-  manager.RegisterModule<AddToWorksheetPage>("wadd");
-  manager.RegisterModule<WorksheetEditorPage>("edit1");
-  manager.RegisterModule<WorksheetStatisticsPage>("statistic");
-  manager.RegisterModule<WorksheetCreatorPage>("creator");
-  manager.RegisterModule<WorksheetCounterPage>("worksheet");
+  RegisterPage<ProblemListPage>(manager, "mathlist", context);
+  RegisterPage<ProblemListPage>(manager, "alsonaviga", context);
+  RegisterPage<ProblemListPage>(manager, "problem_lent", context);
+  RegisterPage<ProblemPicturePage>(manager, "mathgfx", context);
+  RegisterPage<SolutionPage>(manager, "solution", context);
+  RegisterPage<IndexPage>(manager, "main", context);
+  RegisterPage<GotoPage>(manager, "mathgoto", context);
+  RegisterPage<ClipboardPage>(manager, "clipbo", context);
+  RegisterPage<AddToWorksheetPage>(manager, "wadd", context);
+  RegisterPage<WorksheetEditorPage>(manager, "edit1", context);
+  RegisterPage<WorksheetStatisticsPage>(manager, "statistic", context);
+  RegisterPage<WorksheetCreatorPage>(manager, "creator", context);
+  RegisterPage<WorksheetCounterPage>(manager, "worksheet", context);
 
-  // Shared objects.
+  // The named objects of the registration table, for templates and
+  // extensions that look them up; the pages above use their context.
   manager.RegisterObject("MathDBManager", &db);
   manager.RegisterObject(
       "PRODUCTNAME",
       &engine.Keep(std::make_unique<ScriptConstant>(Variant(Engine::kProductName))));
-  RichTextComponents& richtext = engine.Keep(std::make_unique<RichTextComponents>());
   manager.RegisterObject("RichViewEdit", richtext.Editor.get());
   manager.RegisterObject("RVStyle", richtext.Style.get());
 }

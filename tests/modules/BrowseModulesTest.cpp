@@ -3,6 +3,9 @@
 // run without a database.
 #include <gtest/gtest.h>
 
+#include "richtext/RichTextEditor.h"
+#include "platform/Platform.h"
+
 #include <memory>
 
 #include "framework/ModuleManager.h"
@@ -89,22 +92,6 @@ TEST_F(BrowseModules, ProblemOnTheWorksheetIsCommentedOut) {
   EXPECT_TRUE(unmarked("5"));
 }
 
-TEST_F(BrowseModules, PagesWithoutADatabaseGiveTheErrorPage) {
-  test::TestArchive archive({{"mathlist.stmp", "<%%template%%><%section name=body%>x<%/section%>"},
-                             {"mathgfx.stmp", "<%%template%%>"}});
-  ModuleManager manager(&archive.Archive(), true);
-  manager.RegisterModule<ProblemListPage>("mathlist");
-  manager.RegisterModule<ProblemPicturePage>("mathgfx");
-  for (const char* url : {"/mathlist.stmp?main=A&sub=01", "/mathgfx.stmp?ID=1&gfx=M_image1.gif"}) {
-    MemoryStream stream;
-    std::string content_type;
-    manager.ServeRequest(url, stream, content_type);
-    EXPECT_EQ(content_type, "text/html");
-    EXPECT_EQ(stream.Bytes(), "<pre>Error executing template script: \"" + std::string(url) +
-                                  "\"\r\nThe math database is not available.</pre>");
-  }
-}
-
 TEST_F(BrowseModules, IndexRejectsCountsBeyondThirtyTwoBits) {
   // A counts list whose numbers add up past the largest problem number.
   test::BankSource bank(disc_->Root() / "huge");
@@ -127,8 +114,9 @@ TEST_F(BrowseModules, IndexRejectsCountsBeyondThirtyTwoBits) {
   test::TestArchive pages({{"main.stmp", "<%%template%%><%section name=body%>"
                                          "<%=rangeA01%> <%=rangeB01%><%/section%>"}});
   ModuleManager manager(&pages.Archive(), true);
-  manager.RegisterModule<IndexPage>("main");
-  manager.RegisterObject("MathDBManager", &db);
+  RichTextEditor editor;
+  const PageContext context{db, editor, CurrentPlatform(), "Orvella"};
+  RegisterPage<IndexPage>(manager, "main", context);
   MemoryStream stream;
   std::string content_type;
   manager.ServeRequest("/main.stmp", stream, content_type);

@@ -154,12 +154,11 @@ WorksheetPages::WorksheetPages(const std::string& mapping) {
   OpenArchive(archive_, dir_.Path() / "math.dat");
   database_.Load(archive_);
   manager_ = std::make_unique<ModuleManager>(&archive_, true);
-  manager_->RegisterModule<AddToWorksheetPage>("wadd");
-  manager_->RegisterModule<WorksheetEditorPage>("edit1");
-  manager_->RegisterModule<WorksheetStatisticsPage>("statistic");
-  manager_->RegisterModule<WorksheetCreatorPage>("creator");
-  manager_->RegisterModule<WorksheetCounterPage>("worksheet");
-  manager_->RegisterObject("MathDBManager", &database_);
+  RegisterPage<AddToWorksheetPage>(*manager_, "wadd", context_);
+  RegisterPage<WorksheetEditorPage>(*manager_, "edit1", context_);
+  RegisterPage<WorksheetStatisticsPage>(*manager_, "statistic", context_);
+  RegisterPage<WorksheetCreatorPage>(*manager_, "creator", context_);
+  RegisterPage<WorksheetCounterPage>(*manager_, "worksheet", context_);
   platform_.SetFixedTimeOfDay(0);
   SetCurrentPlatform(&platform_);
 }

@@ -25,7 +25,9 @@
 #include "framework/ModuleManager.h"
 #include "mathdb/BankFixture.h"
 #include "mathdb/LevelFoldingDatabase.h"
+#include "modules/PageContext.h"
 #include "platform/headless/HeadlessPlatform.h"
+#include "richtext/RichTextEditor.h"
 
 namespace qil::test {
 
@@ -77,8 +79,10 @@ class WorksheetPages {
   TempDir dir_;
   ArchiveReader archive_;
   LevelFoldingDatabase database_;
-  std::unique_ptr<ModuleManager> manager_;
   HeadlessPlatform platform_;
+  RichTextEditor editor_;
+  PageContext context_{database_, editor_, platform_, "Orvella"};
+  std::unique_ptr<ModuleManager> manager_;
 };
 
 }  // namespace qil::test
