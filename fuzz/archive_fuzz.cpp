@@ -71,10 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const qil::DirectoryEntry& entry : archive.Entries()) {
     if (++reads > 64) break;
     if (entry.Name.empty() || entry.Name.front() == '/') continue;  // not reachable by name
-    uint32_t entry_size = 0;
-    if (!archive.GetFileSize(entry.Name, entry_size)) __builtin_trap();
+    const std::optional<uint32_t> entry_size = archive.GetFileSize(entry.Name);
+    if (!entry_size) __builtin_trap();
     archive.ReadFile(entry.Name, stream);
-    if (stream.Size() != entry_size) __builtin_trap();
+    if (stream.Size() != *entry_size) __builtin_trap();
   }
   for (uint32_t offset : {0u, 8u, 0xfffffff8u}) {
     try {

@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (bytes.size() > size) std::abort();
       for (char c : bytes) total += static_cast<unsigned char>(c);
     }
-    std::string_view page;
-    if (bundle.FindFile("P.htm", page) && page.size() > size) std::abort();
+    const std::optional<std::string_view> page = bundle.FindFile("P.htm");
+    if (page && page->size() > size) std::abort();
     volatile size_t sink = total;
     (void)sink;
   } catch (const qil::DatabaseError&) {

@@ -78,10 +78,11 @@ void LookUpEndpoint(qil::MathDatabase& db, const std::string& endpoint) {
     const std::string prefix = endpoint + level;
     const int32_t count = db.CountPrefix(prefix);
     Check(count >= 0 && count <= db.RecordCount());
-    const std::string first = db.FindNthProblem(prefix, 1).ToString();
+    const std::optional<int32_t> first = db.FindNthProblem(prefix, 1);
     db.FindNthProblem(prefix, count);
     db.FindNthProblem(prefix, count + 1);
-    if (count > 0) Check(db.GetOrdinalInPrefix(prefix, first) == 1);
+    Check(first.has_value() == (count > 0));
+    if (first) Check(db.GetOrdinalInPrefix(prefix, *first) == 1);
   }
 }
 
@@ -89,8 +90,8 @@ void LookUpEndpoint(qil::MathDatabase& db, const std::string& endpoint) {
 // the problem page, the lists and the clipboard ask for them.
 void ReadProblem(qil::MathDatabase& db, int32_t position) {
   const std::string id = qil::ProblemID(position);
-  db.GetCode(id);
-  db.GetLevel(id);
+  db.GetCode(position);
+  db.GetLevel(position);
   for (const qil::PageKind kind : {qil::pkProblem, qil::pkSolution, qil::pkBoth}) {
     qil::StringList lines;
     db.GetPageText(id, lines, kind, "mathgfx.stmp");

@@ -42,11 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string decoded = qil::UrlDecode(input);
   Check(decoded.size() <= input.size());
   qil::UrlCanonicalize(input);
-  qil::UrlParts parts;
-  if (qil::UrlCrack(input, parts)) qil::UrlCreate(parts);
+  if (const std::optional<qil::UrlParts> parts = qil::UrlCrack(input)) qil::UrlCreate(*parts);
   const size_t half = input.size() / 2;
-  std::string combined;
-  qil::UrlCombine(input.substr(0, half), input.substr(half), combined);
+  qil::UrlCombine(input.substr(0, half), input.substr(half));
 
   qil::RequestHandler = [](const std::string& url, std::string& mime, int32_t& size,
                            std::unique_ptr<qil::MemoryStream>& stream) {

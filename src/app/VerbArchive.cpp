@@ -68,8 +68,7 @@ int RunCat(const Args& args) {
   if (args.size() != 2) return BadArguments("cat ARCHIVE NAME");
   ArchiveReader archive;
   OpenForInspection(archive, args[0]);
-  uint32_t size = 0;
-  if (!archive.GetFileSize(args[1], size)) {
+  if (!archive.GetFileSize(args[1])) {
     std::cerr << "qilcd cat: no entry '" << args[1] << "' in " << args[0] << std::endl;
     return 1;
   }

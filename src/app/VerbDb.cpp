@@ -64,7 +64,7 @@ int CheckBundles(MathDatabase& db) {
     if (fault.empty()) continue;
     ++damaged;
     std::printf("DAMAGED bundle %s (code \"%s\"): %s\n", ProblemID(position).c_str(),
-                db.GetCode(IntToStr(position)).c_str(), fault.c_str());
+                db.GetCode(position).value_or("").c_str(), fault.c_str());
   }
   std::printf("%d bundles checked, %d damaged\n", db.RecordCount(), damaged);
   return damaged;

@@ -1,7 +1,8 @@
 // The layout of the content archive, shared by the reader and the writer.
 //
 // File layout (integers are 32-bit little-endian):
-//   0              the 132-byte header, enciphered with kHeaderKey
+//   0              the 132-byte header: its first 128 bytes enciphered with kHeaderKey,
+//                  the last 4 stored as zeros and never read as a field
 //   NamesOffset    the name block: RoundUp8(NamesLength) bytes, kNamesKey
 //   right behind   the record block: FileCount x 8 bytes {Offset, Size}, kRecordsKey
 //   each Offset    an entry: RoundUp8(Size) bytes, enciphered with the content key
@@ -22,7 +23,7 @@ namespace qil::archive {
 constexpr size_t kHeaderSize = 132;
 constexpr uint32_t kVersion = 3;
 constexpr std::string_view kMagic = "CDAR";
-constexpr size_t kContentKeyFieldSize = 57;  // key bytes up to the first NUL
+constexpr size_t kContentKeyFieldSize = 57;  // key bytes up to the first NUL, at most 56
 constexpr size_t kMaxContentKeyLength = kContentKeyFieldSize - 1;
 constexpr size_t kProductIdFieldSize = 16;  // NUL-terminated unless it fills the field
 

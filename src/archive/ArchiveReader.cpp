@@ -194,11 +194,10 @@ const DirectoryEntry* ArchiveReader::Find(std::string_view name) const {
   return &*it;
 }
 
-bool ArchiveReader::GetFileSize(std::string_view name, uint32_t& size) const {
+std::optional<uint32_t> ArchiveReader::GetFileSize(std::string_view name) const {
   const DirectoryEntry* entry = Find(name);
-  if (!entry) return false;
-  size = entry->Rec.Size;
-  return true;
+  if (!entry) return std::nullopt;
+  return entry->Rec.Size;
 }
 
 std::unique_ptr<ArchiveReader> ArchiveReader::AcquireReader() {

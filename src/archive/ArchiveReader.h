@@ -24,6 +24,7 @@
 //  - The archive must outlive the reads running on it.
 #pragma once
 
+#include <optional>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -77,8 +78,8 @@ class ArchiveReader {
   // is closed again before Open returns. On failure the archive is left empty.
   void Open(const std::string& file_name, const std::string& product_id, bool skip_product_check);
 
-  // True and the entry's plain size when the directory holds name.
-  bool GetFileSize(std::string_view name, uint32_t& size) const;
+  // The entry's plain size; nullopt when the directory does not hold name.
+  std::optional<uint32_t> GetFileSize(std::string_view name) const;
 
   // The entry's plain bytes into stream (size = entry size, position 0), or an
   // empty stream when the name is empty or unknown. An empty key means the

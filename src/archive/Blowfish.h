@@ -6,7 +6,7 @@
 // any other length, the empty key included, selects the unkeyed cipher, which
 // skips the key schedule and runs on the unchanged initial tables. The keyed
 // cipher is the libcrypto implementation; the unkeyed one runs our own round
-// function over the tables of BlowFishTables.h.
+// function over the tables of BlowfishTables.h.
 //
 // Each 8-byte block is two 32-bit big-endian halves, left half first; blocks
 // are processed independently (ECB, no IV, no chaining).

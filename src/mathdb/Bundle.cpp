@@ -62,11 +62,10 @@ int ProblemBundle::IndexOfFile(std::string_view name) const {
   return -1;
 }
 
-bool ProblemBundle::FindFile(std::string_view name, std::string_view& data) const {
+std::optional<std::string_view> ProblemBundle::FindFile(std::string_view name) const {
   const int file = IndexOfFile(name);
-  if (file < 0) return false;
-  data = FileData(file);
-  return true;
+  if (file < 0) return std::nullopt;
+  return FileData(file);
 }
 
 namespace {

@@ -16,6 +16,7 @@
 // used when a problem bank is packed.
 #pragma once
 
+#include <optional>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -43,8 +44,8 @@ class ProblemBundle {
 
   // Index of the file named name (letter case ignored), or -1.
   int IndexOfFile(std::string_view name) const;
-  // The data of the file named name; false (data untouched) when there is none.
-  bool FindFile(std::string_view name, std::string_view& data) const;
+  // The data of the file named name; nullopt when there is none.
+  std::optional<std::string_view> FindFile(std::string_view name) const;
 
  private:
   struct Range {

@@ -286,23 +286,23 @@ void MathDatabase::GetPageText(std::string_view id, StringList& lines, PageKind 
                                  std::string_view script) {
   BundleHold bundle(*this, id);
   if (!bundle) return;
-  std::string_view problem;
-  std::string_view solution;
+  const std::optional<std::string_view> problem = bundle->FindFile("P.htm");
+  const std::optional<std::string_view> solution = bundle->FindFile("S.htm");
   switch (kind) {
     case pkProblem:
-      if (!bundle->FindFile("P.htm", problem)) return;
-      lines.SetText(problem);
+      if (!problem) return;
+      lines.SetText(*problem);
       break;
     case pkSolution:
-      if (!bundle->FindFile("S.htm", solution)) return;
-      lines.SetText(solution);
+      if (!solution) return;
+      lines.SetText(*solution);
       break;
     case pkBoth: {
-      if (!bundle->FindFile("P.htm", problem)) return;
-      lines.SetText(problem);
-      if (bundle->FindFile("S.htm", solution)) {
+      if (!problem) return;
+      lines.SetText(*problem);
+      if (solution) {
         StringList solution_lines;
-        solution_lines.SetText(solution);
+        solution_lines.SetText(*solution);
         lines.AddStrings(solution_lines);
       }
       break;
@@ -317,10 +317,8 @@ void MathDatabase::GetPageText(std::string_view id, StringList& lines, PageKind 
 void MathDatabase::ListPageGraphics(std::string_view id, StringList& names) {
   BundleHold bundle(*this, id);
   if (!bundle) return;
-  std::string_view problem;
-  std::string_view solution;
-  bundle->FindFile("P.htm", problem);
-  bundle->FindFile("S.htm", solution);
+  const std::string_view problem = bundle->FindFile("P.htm").value_or("");
+  const std::string_view solution = bundle->FindFile("S.htm").value_or("");
   names.Clear();
   for (int file = 0; file < bundle->FileCount(); ++file) {
     const std::string& name = bundle->FileName(file);
@@ -333,9 +331,7 @@ void MathDatabase::ListPageGraphics(std::string_view id, StringList& names) {
 void MathDatabase::GetGraphic(std::string_view id, std::string_view name, MemoryStream& stream) {
   BundleHold bundle(*this, id);
   if (!bundle) return;
-  std::string_view data;
-  if (!bundle->FindFile(name, data)) return;
-  stream.Assign(std::string(data));
+  if (const std::optional<std::string_view> data = bundle->FindFile(name)) stream.Assign(std::string(*data));
 }
 
 // ---------------------------------------------------------------- lookups
@@ -357,35 +353,35 @@ int32_t MathDatabase::CountPrefix(std::string_view prefix) const {
   return count;
 }
 
-Variant MathDatabase::FindNthProblem(std::string_view prefix, int32_t n) const {
+std::optional<int32_t> MathDatabase::FindNthProblem(std::string_view prefix, int32_t n) const {
   int32_t count = 0;
   int32_t position = 0;
   for (; position < RecordCount(); ++position) {
     if (MatchesPrefix(index_[static_cast<size_t>(position)], prefix)) ++count;
     if (count == n) break;
   }
-  if (count == 0) return Variant(std::string(kNoProblemID));
-  return Variant(ProblemID(position));
+  if (count == 0) return std::nullopt;
+  return position;
 }
 
-int32_t MathDatabase::GetOrdinalInPrefix(std::string_view prefix, std::string_view id) const {
-  const int32_t last = std::min(StrToInt(id), RecordCount() - 1);
+int32_t MathDatabase::GetOrdinalInPrefix(std::string_view prefix, int32_t position) const {
+  const int32_t last = std::min(position, RecordCount() - 1);
   int32_t count = 0;
-  for (int32_t position = 0; position <= last; ++position) {
-    if (MatchesPrefix(index_[static_cast<size_t>(position)], prefix)) ++count;
+  for (int32_t at = 0; at <= last; ++at) {
+    if (MatchesPrefix(index_[static_cast<size_t>(at)], prefix)) ++count;
   }
   return count;
 }
 
-std::string MathDatabase::GetCode(std::string_view id) const {
-  const int32_t position = TryStrToInt(id).value_or(-1);
-  if (position < 0 || position >= RecordCount()) return std::string();
+std::optional<std::string> MathDatabase::GetCode(int64_t position) const {
+  if (position < 0 || position >= RecordCount()) return std::nullopt;
   return std::string(CodeOf(index_[static_cast<size_t>(position)]));
 }
 
-std::string MathDatabase::GetLevel(std::string_view id) const {
-  const std::string code = GetCode(id);
-  return code.size() < 4 ? std::string() : code.substr(3, 1);
+std::optional<std::string> MathDatabase::GetLevel(int64_t position) const {
+  const std::optional<std::string> code = GetCode(position);
+  if (!code || code->size() < 4) return std::nullopt;
+  return code->substr(3, 1);
 }
 
 std::string MathDatabase::GetEndpointName(std::string_view key) const { return endpoints_.Value(key); }

@@ -4,15 +4,17 @@
 // "db/menuid.txt", optionally "db/endpoint-mapping.txt") and as binary blocks
 // of the archive's data region: a 32-byte header, an index of 12-byte records
 // (one per problem, in position order), a counts list ("CCC=N" per endpoint)
-// and one bundle per problem (see Bundle.h). Start-up creates one
-// MathDatabase, calls Load once and registers it as the shared object
-// "MathDBManager"; the page modules then ask it about codes, prefixes and
-// positions and fetch problem pages and pictures from it.
+// and one bundle per problem (see Bundle.h; docs/archive-format.md has the
+// whole layout). Start-up creates one MathDatabase, calls Load once and hands
+// it to the page modules in their context; they ask it about codes, prefixes
+// and positions and fetch problem pages and pictures from it.
 //
 // Positions are 0-based indexes into the index; a problem ID is a position as
-// six digits ("000123"), and any decimal text of a position is accepted where
-// an ID is taken. Lookups that find nothing answer empty values ("", 0,
-// "999999", an untouched target) and do not raise.
+// six digits ("000123"). Lookups take positions and answer std::nullopt when
+// they find nothing. The page functions take the ID as the request wrote it
+// (any decimal text of a position), because it reappears in the pages'
+// picture links; without a bundle they leave their target untouched. None of
+// them raises for a position or ID that names no problem.
 //
 // Every length, offset and count read from the archive is checked against the
 // size of the data region before it is used: Load raises DatabaseError for
@@ -37,6 +39,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,8 +85,6 @@ enum PageKind { pkProblem = 0, pkSolution = 1, pkBoth = 2 };
 
 // The problem ID of a position: six digits with leading zeros ("000123").
 std::string ProblemID(int32_t position);
-// The answer of FindNthProblem when nothing matches.
-inline constexpr std::string_view kNoProblemID = "999999";
 
 using ProblemBundlePtr = std::shared_ptr<const ProblemBundle>;
 
@@ -157,16 +158,16 @@ class MathDatabase : public ListObject {
   int32_t GetEndpointCount(std::string_view code) const;
   // Records whose code starts with prefix (byte for byte).
   int32_t CountPrefix(std::string_view prefix) const;
-  // The problem ID of the n-th record matching prefix; the ID of RecordCount
-  // when fewer than n (but some) match; "999999" when none match.
-  Variant FindNthProblem(std::string_view prefix, int32_t n) const;
-  // Matching records at positions 0 to id. A non-numeric id raises ConvertError.
-  int32_t GetOrdinalInPrefix(std::string_view prefix, std::string_view id) const;
-  // The record's code (up to four characters; cleared records give ""), or ""
-  // for an id that is not a position of the index.
-  std::string GetCode(std::string_view id) const;
-  // The 4th character of the code, or "".
-  std::string GetLevel(std::string_view id) const;
+  // The position of the n-th record (from 1) matching prefix; RecordCount()
+  // when fewer than n but some match; nullopt when none match.
+  std::optional<int32_t> FindNthProblem(std::string_view prefix, int32_t n) const;
+  // Matching records at positions 0 to position (at most the last record).
+  int32_t GetOrdinalInPrefix(std::string_view prefix, int32_t position) const;
+  // The record's code (up to four characters; a cleared record gives ""), or
+  // nullopt for a position outside the index.
+  std::optional<std::string> GetCode(int64_t position) const;
+  // The 4th character of the record's code, or nullopt when it has none.
+  std::optional<std::string> GetLevel(int64_t position) const;
   // The value of key in Endpoints / MenuIds (letter case ignored), or "".
   std::string GetEndpointName(std::string_view key) const;
   std::string GetMenuValue(std::string_view key) const;

@@ -22,9 +22,6 @@ constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
 
 bool FitsInt32(int64_t value) { return value >= kInt32Min && value <= kInt32Max; }
 
-// The position of a problem ID that FindNthProblem answered.
-int64_t PositionOf(const Variant& id) { return StrToInt(id.ToString()); }
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -40,11 +37,11 @@ void ProblemListPage::Execute() {
   const std::string main = Param("main");
   if (main.empty()) {
     const std::string start = Param("start");
-    const std::string position = IntToStr(int64_t{StrToInt(start)} - 1);
-    const std::string code = db.GetCode(position);
+    const int64_t position = int64_t{StrToInt(start)} - 1;
+    const std::string code = db.GetCode(position).value_or("");
     if (code.size() < 3) throw Exception("There is no problem numbered " + start + ".");
     endpoint = code.substr(0, 3);
-    const int64_t ordinal = db.GetOrdinalInPrefix(endpoint, position);
+    const int64_t ordinal = db.GetOrdinalInPrefix(endpoint, static_cast<int32_t>(position));
     packet = IntToStr((ordinal + kPageSize - 1) / kPageSize);
   } else {
     endpoint = main + Param("sub");
@@ -71,13 +68,16 @@ void ProblemListPage::WriteList(MathDatabase& db, const std::string& endpoint,
   const int64_t total = db.GetEndpointCount(endpoint);
   const int64_t first = (page - 1) * kPageSize + 1;
   const int64_t last = std::min(first + kPageSize - 1, total);
-  if (page >= 1 && first <= last) {
+  // Rows come only from records that match the whole endpoint as written.
+  const std::optional<int32_t> found =
+      page >= 1 && first <= last ? db.FindNthProblem(endpoint, static_cast<int32_t>(first)) : std::nullopt;
+  if (found) {
     // The endpoint is the request's "main" + "sub" as written (only its first
     // three characters select the rows). The templates put it into HTML text,
     // an attribute and a link's path, so it is percent-encoded: safe in all
     // three, and a real endpoint code (letters and digits) stays as it is.
     const std::string endpcode = EncodeUrlInAttribute(endpoint);
-    const int64_t start = PositionOf(db.FindNthProblem(endpoint, static_cast<int32_t>(first)));
+    const int64_t start = *found;
     const int64_t end = std::min(start + (last - first), kInt32Max - 1);
     for (int64_t position = start; position <= end; ++position) {
       const std::string id = ProblemID(static_cast<int32_t>(position));
@@ -87,7 +87,7 @@ void ProblemListPage::WriteList(MathDatabase& db, const std::string& endpoint,
       body.SetVar("endpcode", endpcode);
       body.SetVar("num", NumberImagesProblem(static_cast<int32_t>(position + 1)));
       body.SetVar("id", id);
-      body.SetVar("level", db.GetLevel(id));
+      body.SetVar("level", db.GetLevel(position).value_or(""));
       body.SetVar("problem", lines.Text());
       body.WriteToStream(*OutStream);
     }
@@ -104,16 +104,17 @@ void ProblemListPage::WriteLevels(MathDatabase& db, const std::string& endpoint)
       section.SetVisible(false);
       continue;
     }
-    const Variant id = db.FindNthProblem(prefix, 1);
-    section.SetVar(std::string("l") + level + "id", id);
-    section.SetVar(std::string("l") + level + "start", IntToStr(PositionOf(id) + 1));
+    const int32_t position = db.FindNthProblem(prefix, 1).value_or(0);  // found: counted above
+    section.SetVar(std::string("l") + level + "id", ProblemID(position));
+    section.SetVar(std::string("l") + level + "start", IntToStr(int64_t{position} + 1));
   }
   Template->WriteToStream(*OutStream);
 }
 
 void ProblemListPage::WriteNavigation(MathDatabase& db, const std::string& endpoint) {
   TemplateSection& body = Template->SectionByName("body");
-  const int64_t first = PositionOf(db.FindNthProblem(endpoint, 1));
+  // An endpoint without problems shows the range from 1 to its count (0).
+  const int64_t first = db.FindNthProblem(endpoint, 1).value_or(0);
   body.SetVar("mlo", IntToStr(first + 1));
   body.SetVar("mhi", IntToStr(first + db.GetEndpointCount(endpoint)));
   body.SetVar("n", kPageSize);
@@ -149,8 +150,8 @@ void SolutionPage::Execute() {
   // The id as the request wrote it (blanks and a sign may come with the
   // digits) goes into the page's links.
   body.SetVar("id", EncodeUrlInAttribute(id));
-  body.SetVar("level", db.GetLevel(id));
-  body.SetVar("endpcode", db.GetCode(id).substr(0, 3));
+  body.SetVar("level", db.GetLevel(position).value_or(""));
+  body.SetVar("endpcode", db.GetCode(position).value_or("").substr(0, 3));
   body.SetVar("backlink",
               "mathlist.stmp?start=" + IntToStr(position + 1) + "#p" + ProblemID(position));
   if (OnWorksheet(ClientSession, position)) {
@@ -173,7 +174,7 @@ void SolutionPage::Execute() {
 void GotoPage::Execute() {
   MathDatabase& db = Context.Database;
   const int64_t position = int64_t{StrToIntDef(Param("goto"), 0)} - 1;
-  const std::string code = db.GetCode(IntToStr(position));
+  const std::string code = db.GetCode(position).value_or("");
   if (position == -1 || code.empty()) {
     Redirect(kGotoErrorPage);
     return;

@@ -10,14 +10,13 @@
 //   SolutionPage    "solution"
 //   IndexPage  "main"
 //   GotoPage   "mathgoto"
-// Every module takes the math database from the shared object
-// "MathDBManager" and keeps no state between requests; the problem page only
+// Every module works with the math database of its page context
+// (PageContext.h) and keeps no state between requests; the problem page only
 // reads the session's worksheet list ("ws").
 //
 // Errors: bad request values (a "start", "packet" or "id" that is not a
-// decimal 32-bit number, a "start" that names no problem), a template that
-// lacks a section the module fills, and a missing database raise
-// qil::Exception; the manager turns that into its error page. The goto page
+// decimal 32-bit number, a "start" that names no problem) and a template that
+// lacks a section the module fills raise qil::Exception; the manager turns that into its error page. The goto page
 // answers a bad number with a redirect to "gotoerror_h.html" instead, and the
 // picture module answers an unknown picture with an empty body. Row and range
 // arithmetic is done in 64 bits, so no request value can overflow it, and a

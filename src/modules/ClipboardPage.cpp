@@ -59,9 +59,10 @@ void ClipboardPage::Execute() {
 }
 
 void ClipboardPage::SetProblemSlots(MathDatabase& db, TemplateSection& section, const std::string& id) {
-  section.SetVar("num", Variant(FormatThousands(int64_t{StrToInt(id)} + 1)));
-  section.SetVar("level", Variant(db.GetLevel(id)));
-  section.SetVar("endpname", Variant(db.GetEndpointName(db.GetCode(id).substr(0, 3))));
+  const int32_t position = StrToInt(id);
+  section.SetVar("num", Variant(FormatThousands(int64_t{position} + 1)));
+  section.SetVar("level", Variant(db.GetLevel(position).value_or("")));
+  section.SetVar("endpname", Variant(db.GetEndpointName(db.GetCode(position).value_or("").substr(0, 3))));
 }
 
 void ClipboardPage::ConvertPictures(MathDatabase& db, const std::string& id,

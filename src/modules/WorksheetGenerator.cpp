@@ -103,7 +103,7 @@ void GenerateWorksheet(const StringList& params, const MathDatabase& database, P
     if (n <= 0) continue;
     const int32_t count = database.CountPrefix(key);
     if (n > count) throw Exception(GenerationErrorMessage(n, count));
-    const int32_t first = StrToInt(database.FindNthProblem(key, 1).ToString());
+    const int32_t first = database.FindNthProblem(key, 1).value_or(0);  // found: count >= n > 0
     drawing.DrawGroup(first, count, n);
   }
   if (worksheet.Empty()) {

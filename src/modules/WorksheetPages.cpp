@@ -76,11 +76,11 @@ void WriteWorksheetRows(MathDatabase& database, const SectionedTemplate& page,
     StringList lines;
     database.GetPageText(entry, lines, pkProblem, kGraphicsScript);
     const int32_t position = StrToInt(entry);
-    body.SetVar("endpcode", Variant(database.GetCode(entry).substr(0, 3)));
+    body.SetVar("endpcode", Variant(database.GetCode(position).value_or("").substr(0, 3)));
     body.SetVar("num", Variant(NumberImagesProblem(int64_t{position} + 1)));
     body.SetVar("wnum", Variant(NumberImagesProblem(int64_t{k} + 1)));
     body.SetVar("id", Variant(FormatZeroPadded("%.6d", position)));
-    body.SetVar("level", Variant(database.GetLevel(entry)));
+    body.SetVar("level", Variant(database.GetLevel(position).value_or("")));
     body.SetVar("problem", Variant(lines.Text()));
     body.WriteToStream(out);
   }
@@ -178,7 +178,7 @@ void WorksheetStatisticsPage::Execute() {
   std::vector<std::string> codes;
   codes.reserve(static_cast<size_t>(worksheet.Count()));
   for (int i = 0; i < worksheet.Count(); ++i) {
-    codes.push_back(database.GetCode(worksheet[i]));
+    codes.push_back(database.GetCode(TryStrToInt(worksheet[i]).value_or(-1)).value_or(""));
     const std::string& key = codes.back();
     tally.SetValue(key, IntToStr(int64_t{StrToInt(tally.Value(key))} + 1));
   }

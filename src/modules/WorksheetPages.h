@@ -15,8 +15,7 @@
 //   "statistic" WorksheetStatisticsPage   worksheet problems per endpoint and level
 //   "worksheet" WorksheetCounterPage the number of worksheet entries as digit images
 //
-// The modules that need the math database fetch the shared object
-// "MathDBManager" and raise qil::Exception when it is not registered. Errors
+// The modules work with the math database of their page context. Errors
 // (a bad "id" for "wadd", an entry that is not a number, the generation error,
 // a section missing from the template) are raised to the module manager, which
 // answers with its error page behind whatever was written. Actions are compared

@@ -128,23 +128,24 @@ void WritePlaceableMetafile(const Bitmap24& bitmap, MemoryStream& out) {
   out.Write(kMetafileTail);
 }
 
-bool ReadPlaceableMetafile(std::string_view data, MetafileSize& size) {
-  if (data.size() < kPlaceableHeaderSize + kMetafileHeaderSize) return false;
-  if (ReadLE32(data, 0) != kPlaceableKey) return false;
+std::optional<MetafileSize> ReadPlaceableMetafile(std::string_view data) {
+  if (data.size() < kPlaceableHeaderSize + kMetafileHeaderSize) return std::nullopt;
+  if (ReadLE32(data, 0) != kPlaceableKey) return std::nullopt;
   const uint16_t inch = ReadLE16(data, 14);
-  if (inch == 0) return false;
+  if (inch == 0) return std::nullopt;
   const std::string_view header = data.substr(kPlaceableHeaderSize);
   const uint16_t type = ReadLE16(header, 0);
   if ((type != kMetafileTypeMemory && type != kMetafileTypeDisk) || ReadLE16(header, 2) != kMetafileHeaderWords ||
       ReadLE32(header, 6) < kMetafileHeaderWords) {
-    return false;
+    return std::nullopt;
   }
   const auto coordinate = [&](size_t offset) { return static_cast<int16_t>(ReadLE16(data, offset)); };
   const int64_t box_width = std::abs(coordinate(10) - coordinate(6));
   const int64_t box_height = std::abs(coordinate(12) - coordinate(8));
+  MetafileSize size;
   size.width = static_cast<int32_t>(RoundDivHalfEven(box_width * kPixelsPerInch, inch));
   size.height = static_cast<int32_t>(RoundDivHalfEven(box_height * kPixelsPerInch, inch));
-  return true;
+  return size;
 }
 
 }  // namespace qil

@@ -12,6 +12,7 @@
 // walk the records. Pure functions; safe from any thread.
 #pragma once
 
+#include <optional>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -59,11 +60,10 @@ struct MetafileSize {
   int32_t height = 0;
 };
 
-// True, with the size of the bounding box in pixels (rounded as above), when
-// data starts with a placeable header with its key and a non-zero inch
-// followed by a metafile header (type 1 or 2, header of 9 words, stated size
-// not below it). False for anything else, including data shorter than the two
-// headers.
-bool ReadPlaceableMetafile(std::string_view data, MetafileSize& size);
+// The size of the bounding box in pixels (rounded as above), when data starts
+// with a placeable header with its key and a non-zero inch followed by a
+// metafile header (type 1 or 2, header of 9 words, stated size not below it);
+// nullopt for anything else, including data shorter than the two headers.
+std::optional<MetafileSize> ReadPlaceableMetafile(std::string_view data);
 
 }  // namespace qil

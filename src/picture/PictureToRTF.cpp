@@ -129,17 +129,18 @@ void AppendRasterGroup(const Bitmap24& bitmap, StringList& lines) {
 // ".wmf" and ".wmz": any failure means the picture is skipped.
 void AppendMetafile(MemoryStream& G, StringList& lines, bool compressed) {
   std::optional<MemoryStream> inflated;
-  MetafileSize size;
+  std::optional<MetafileSize> size;
   try {
     if (compressed) {
       inflated.emplace();
       GunzipToStream(G, *inflated);
     }
-    if (!ReadPlaceableMetafile((inflated ? *inflated : G).View(), size)) return;
+    size = ReadPlaceableMetafile((inflated ? *inflated : G).View());
+    if (!size) return;
   } catch (const std::exception&) {
     return;
   }
-  AppendGroup(inflated ? *inflated : G, size, lines);
+  AppendGroup(inflated ? *inflated : G, *size, lines);
 }
 
 }  // namespace

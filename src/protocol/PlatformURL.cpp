@@ -81,8 +81,8 @@ UrlParts PartsOf(GUri* uri) {
 
 }  // namespace
 
-bool UrlCrack(std::string_view url, UrlParts& parts) {
-  parts = UrlParts();
+std::optional<UrlParts> UrlCrack(std::string_view url) {
+  UrlParts parts;
   const std::string text = CString(url);
   gchar *scheme = nullptr, *user = nullptr, *password = nullptr, *host = nullptr;
   gchar *path = nullptr, *query = nullptr, *fragment = nullptr;
@@ -101,11 +101,8 @@ bool UrlCrack(std::string_view url, UrlParts& parts) {
   const std::string fragment_text = Take(fragment);
   if (has_query) parts.extra += "?" + query_text;
   if (has_fragment) parts.extra += "#" + fragment_text;
-  if (!ok || parts.scheme.empty()) {
-    parts = UrlParts();
-    return false;
-  }
-  return true;
+  if (!ok || parts.scheme.empty()) return std::nullopt;
+  return parts;
 }
 
 std::string UrlCanonicalize(std::string_view url) {
@@ -136,14 +133,13 @@ std::string UrlDecode(std::string_view url) {
   return out;
 }
 
-bool UrlCombine(std::string_view base, std::string_view relative, std::string& result) {
+std::optional<std::string> UrlCombine(std::string_view base, std::string_view relative) {
   std::unique_ptr<GUri, GUriDeleter> base_uri(g_uri_parse(CString(base).c_str(), kParseFlags, nullptr));
-  if (!base_uri) return false;
+  if (!base_uri) return std::nullopt;
   std::unique_ptr<GUri, GUriDeleter> combined(
       g_uri_parse_relative(base_uri.get(), CString(relative).c_str(), kParseFlags, nullptr));
-  if (!combined) return false;
-  result = UrlCreate(PartsOf(combined.get()));
-  return true;
+  if (!combined) return std::nullopt;
+  return UrlCreate(PartsOf(combined.get()));
 }
 
 std::string UrlCreate(const UrlParts& parts) {

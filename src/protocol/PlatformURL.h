@@ -8,6 +8,7 @@
 // byte. Pure functions, safe from any thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,9 +24,9 @@ struct UrlParts {
   std::string extra;  // "?query" and/or "#fragment", as written
 };
 
-// Splits url into its parts (escapes kept). False when url is not an address
-// that has a scheme.
-bool UrlCrack(std::string_view url, UrlParts& parts);
+// Splits url into its parts (escapes kept); nullopt when url is not an
+// address that has a scheme.
+std::optional<UrlParts> UrlCrack(std::string_view url);
 
 // The canonical form: unsafe characters (blanks, controls, quotes, bytes of
 // 128 and above, ...) escaped, existing escapes kept, "." and ".." path
@@ -36,8 +37,8 @@ std::string UrlCanonicalize(std::string_view url);
 // A malformed escape ("%", "%4", "%zz") stays as written.
 std::string UrlDecode(std::string_view url);
 
-// relative resolved against base. False when base is not an absolute address.
-bool UrlCombine(std::string_view base, std::string_view relative, std::string& result);
+// relative resolved against base; nullopt when base is not an absolute address.
+std::optional<std::string> UrlCombine(std::string_view base, std::string_view relative);
 
 // An address built from parts; empty parts are left out.
 std::string UrlCreate(const UrlParts& parts);

@@ -42,30 +42,30 @@ ProtocolResult WriteDword(uint32_t value, void* buffer, uint32_t capacity, uint3
 }
 
 UrlParts CrackOrFail(const std::string& url) {
-  UrlParts parts;
-  if (!UrlCrack(url, parts)) throw std::invalid_argument("not an address");
-  return parts;
+  std::optional<UrlParts> parts = UrlCrack(url);
+  if (!parts) throw std::invalid_argument("not an address");
+  return *parts;
 }
 
 }  // namespace
 
-bool DecodeRequestUrl(std::string_view url, std::string& decoded) {
+std::optional<std::string> DecodeRequestUrl(std::string_view url) {
   // Decoding never makes an address longer, so a very long one is refused unread.
-  if (url.size() >= kDecodeBufferChars * 3) return false;
-  decoded = UrlDecode(url);
-  return decoded.size() < kDecodeBufferChars;
+  if (url.size() >= kDecodeBufferChars * 3) return std::nullopt;
+  std::string decoded = UrlDecode(url);
+  if (decoded.size() >= kDecodeBufferChars) return std::nullopt;
+  return decoded;
 }
 
 ProtocolResult ProtocolHandler::Start(const std::string& url, std::shared_ptr<ProtocolSink> sink,
                                    uint32_t /*flags*/) {
   try {
-    std::string decoded;
-    const bool fits = DecodeRequestUrl(url, decoded);
+    const std::optional<std::string> decoded = DecodeRequestUrl(url);
     sink_ = std::move(sink);
     mime_type_ = "text/html";
     data_.reset();
     int32_t size = -1;
-    if (fits && RequestHandler) RequestHandler(decoded, mime_type_, size, data_);
+    if (decoded && RequestHandler) RequestHandler(*decoded, mime_type_, size, data_);
     if (size == -1 || !data_) {
       data_.reset();
       if (sink_) sink_->ReportResult(S_FALSE, 1, std::string());
@@ -176,8 +176,7 @@ ProtocolResult ProtocolHandler::CombineUrl(const std::string& base, const std::s
                                         uint32_t /*flags*/, char* buffer, uint32_t capacity,
                                         uint32_t& length) {
   try {
-    std::string combined;
-    if (!UrlCombine(base, relative, combined)) combined.clear();
+    const std::string combined = UrlCombine(base, relative).value_or("");
     const ProtocolResult result = WriteAnswer(combined, buffer, capacity, length);
     return result == E_NOT_SUFFICIENT_BUFFER ? result : S_OK;
   } catch (...) {

@@ -21,6 +21,7 @@
 // written by the content server before the first request and after the last.
 #pragma once
 
+#include <optional>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -144,8 +145,8 @@ class ProtocolHandler {
   std::unique_ptr<MemoryStream> data_;
 };
 
-// The address as Start passes it on: escapes decoded, malformed ones kept.
-// False when the decoded address does not fit the decoding buffer.
-bool DecodeRequestUrl(std::string_view url, std::string& decoded);
+// The address as Start passes it on: escapes decoded, malformed ones kept;
+// nullopt when the decoded address does not fit the decoding buffer.
+std::optional<std::string> DecodeRequestUrl(std::string_view url);
 
 }  // namespace qil

@@ -58,8 +58,7 @@ void ContentServer::GetContent(const std::string& url, std::string& mimeType, in
   }
   const std::string path = ParseURL(address).path;
   const std::string entry = path.empty() ? std::string() : StripQuery(path.substr(1));
-  uint32_t entry_size = 0;
-  if (!archive_.GetFileSize(entry, entry_size)) return;
+  if (!archive_.GetFileSize(entry)) return;
 
   stream = std::make_unique<MemoryStream>();
   if (manager_.IsTemplate(path)) {

@@ -18,8 +18,7 @@ bool RequestQueue::IsPageRequest(const std::string& url) {
   // Judged on the decoded address, as the server sees it; an escaped
   // ".stmp" must not slip past. Anything that merely mentions a template
   // goes the safe way.
-  std::string decoded;
-  if (!DecodeRequestUrl(url, decoded)) decoded = url;
+  const std::string decoded = DecodeRequestUrl(url).value_or(url);
   return LowerCase(decoded).find(".stmp") != std::string::npos;
 }
 
