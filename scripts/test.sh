@@ -2,7 +2,9 @@
 # Builds and runs every test twice: an optimised build with GCC, then a build
 # with AddressSanitizer and UndefinedBehaviorSanitizer made by clang, so that
 # both compilers keep the code warning-free. Warnings stop these builds
-# (QIL_WERROR); users' own builds only show them. Installs what it needs first.
+# (QIL_WERROR); users' own builds only show them. Before building it checks
+# that every library includes only what it links and prints how large the
+# tests are against the code. Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -14,6 +16,10 @@ run_suite() {
   cmake --build "$dir" -j "$jobs"
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 300
 }
+
+echo "== structure: include check and test ratio"
+python3 scripts/check-includes.py
+scripts/test-ratio.sh
 
 echo "== optimised build (GCC)"
 run_suite build -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
