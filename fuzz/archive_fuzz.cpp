@@ -18,8 +18,8 @@
 #include <string>
 
 #include "archive/ArchiveFormat.h"
-#include "archive/Blowfish.h"
 #include "archive/ArchiveReader.h"
+#include "archive/Blowfish.h"
 
 namespace {
 

@@ -23,13 +23,13 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/ArchiveWriter.h"
 #include "archive/ArchiveReader.h"
+#include "archive/ArchiveWriter.h"
 #include "base/Exceptions.h"
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "mathdb/MathDatabase.h"
 #include "mathdb/LevelFoldingDatabase.h"
+#include "mathdb/MathDatabase.h"
 #include "modules/WorksheetGenerator.h"
 #include "platform/headless/HeadlessPlatform.h"
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "base/StringList.h"
-#include "protocol/ProtocolHandler.h"
-#include "protocol/PlatformURL.h"
 #include "base/UrlText.h"
+#include "protocol/PlatformURL.h"
+#include "protocol/ProtocolHandler.h"
 
 namespace {
 

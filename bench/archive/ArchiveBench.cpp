@@ -13,9 +13,9 @@
 #include <random>
 #include <string>
 
+#include "archive/ArchiveReader.h"
 #include "archive/ArchiveWriter.h"
 #include "archive/Blowfish.h"
-#include "archive/ArchiveReader.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
-#include "archive/ArchiveWriter.h"
 #include "archive/ArchiveReader.h"
+#include "archive/ArchiveWriter.h"
 #include "base/MemoryStream.h"
 #include "framework/SectionedTemplate.h"
 #include "server/ContentServer.h"

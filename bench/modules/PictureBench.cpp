@@ -11,8 +11,8 @@
 
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "picture/Metafile.h"
 #include "modules/PictureTestFiles.h"
+#include "picture/Metafile.h"
 #include "picture/PictureToRTF.h"
 #include "picture/RasterDecoders.h"
 

@@ -133,40 +133,40 @@ void ArchiveReader::Open(const std::string& file_name, const std::string& produc
   uint8_t plain[archive::kHeaderSize];
   if (!FileSize(fd, file_size) || file_size < archive::kHeaderSize ||
       !ReadAt(fd, 0, plain, sizeof plain)) {
-    throw Exception(kBadHeader);
+    throw ArchiveError(kBadHeader);
   }
   Decipher(plain, plain, archive::kHeaderKey, sizeof plain);
   archive::ArchiveHeader header = archive::ArchiveHeader::Decode(plain);
-  if (header.magic != archive::kMagic) throw Exception(kBadHeader);
-  if (header.version != archive::kVersion) throw Exception("Bad archive version.");
+  if (header.magic != archive::kMagic) throw ArchiveError(kBadHeader);
+  if (header.version != archive::kVersion) throw ArchiveError("Bad archive version.");
   if (!skip_product_check && !SameProductId(product_id, header.product_id)) {
-    throw Exception("Bad product ID.");
+    throw ArchiveError("Bad product ID.");
   }
 
   // Every size below is checked against the file before anything is allocated for it.
   const uint64_t names_size = archive::RoundUp8(header.names_length);
   const uint64_t records_at = uint64_t{header.names_offset} + names_size;
   const uint64_t records_size = uint64_t{header.file_count} * archive::kRecordSize;
-  if (records_at + records_size > file_size) throw Exception(kBadHeader);
+  if (records_at + records_size > file_size) throw ArchiveError(kBadHeader);
 
   std::string names(names_size, '\0');
-  if (!ReadAt(fd, header.names_offset, names.data(), names.size())) throw Exception(kBadHeader);
+  if (!ReadAt(fd, header.names_offset, names.data(), names.size())) throw ArchiveError(kBadHeader);
   Decipher(names.data(), names.data(), archive::kNamesKey, names.size());
   names.resize(strnlen(names.c_str(), header.names_length));
 
   auto directory = std::make_shared<Directory>();
-  if (!SplitNames(names, header.file_count, *directory)) throw Exception(kBadHeader);
+  if (!SplitNames(names, header.file_count, *directory)) throw ArchiveError(kBadHeader);
   names = std::string();
 
   std::string records(records_size, '\0');
-  if (!ReadAt(fd, records_at, records.data(), records.size())) throw Exception(kBadHeader);
+  if (!ReadAt(fd, records_at, records.data(), records.size())) throw ArchiveError(kBadHeader);
   Decipher(records.data(), records.data(), archive::kRecordsKey, records.size());
   for (size_t i = 0; i < directory->size(); ++i) {
     const char* record = records.data() + i * archive::kRecordSize;
     EntryLocation& rec = (*directory)[i].Rec;
     rec.Offset = LoadU32LE(record);
     rec.Size = LoadU32LE(record + 4);
-    if (rec.Offset + archive::RoundUp8(rec.Size) > file_size) throw Exception(kBadHeader);
+    if (rec.Offset + archive::RoundUp8(rec.Size) > file_size) throw ArchiveError(kBadHeader);
   }
   std::stable_sort(directory->begin(), directory->end(), LessByName);
 

@@ -43,14 +43,14 @@ bool WriteAll(int fd, const std::string& bytes) {
 void ArchiveWriter::SetProductId(std::string_view product_id) {
   if (product_id.size() > archive::kProductIdFieldSize ||
       product_id.find('\0') != std::string_view::npos) {
-    throw Exception("The product ID must be at most 16 bytes without NUL.");
+    throw PackError("The product ID must be at most 16 bytes without NUL.");
   }
   product_id_.assign(product_id);
 }
 
 void ArchiveWriter::SetContentKey(std::string_view key) {
   if (key.size() > archive::kMaxContentKeyLength || key.find('\0') != std::string_view::npos) {
-    throw Exception("The content key must be at most 56 bytes without NUL.");
+    throw PackError("The content key must be at most 56 bytes without NUL.");
   }
   content_key_.assign(key);
 }
@@ -58,11 +58,11 @@ void ArchiveWriter::SetContentKey(std::string_view key) {
 void ArchiveWriter::AddEntry(std::string_view name, std::string bytes) {
   if (name.empty() || name.front() == '/' || name.find_first_of(std::string_view("\r\n\0", 3)) !=
                                                  std::string_view::npos) {
-    throw Exception("Bad archive entry name '" + std::string(name) +
+    throw PackError("Bad archive entry name '" + std::string(name) +
                     "': names are relative paths without line breaks or NUL.");
   }
   if (!names_.insert(std::string(name)).second) {
-    throw Exception("Duplicate archive entry name '" + std::string(name) + "'.");
+    throw PackError("Duplicate archive entry name '" + std::string(name) + "'.");
   }
   entries_.push_back({std::string(name), std::move(bytes)});
 }
@@ -92,7 +92,7 @@ std::string ArchiveWriter::Build() const {
   const uint64_t total = at + archive::RoundUp8(data_region_.size());
   // Every offset and size fits 32 bits when the whole file does.
   if (total > std::numeric_limits<uint32_t>::max()) {
-    throw Exception("The archive would be larger than 4 GiB.");
+    throw PackError("The archive would be larger than 4 GiB.");
   }
   header.names_length = static_cast<uint32_t>(names.size());
   header.file_count = static_cast<uint32_t>(entries_.size());

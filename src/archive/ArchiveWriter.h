@@ -22,9 +22,16 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Exceptions.h"
 #include "base/Text.h"
 
 namespace qil {
+
+// A folder, name or size the writer refuses ("Duplicate archive entry name ...").
+class PackError : public Exception {
+ public:
+  using Exception::Exception;
+};
 
 class ArchiveWriter {
  public:

@@ -26,7 +26,7 @@ std::string ReadWholeFile(const fs::path& path) {
 std::vector<std::string> ListFolderFiles(const fs::path& src_dir) {
   std::error_code error;
   if (!fs::is_directory(src_dir, error)) {
-    throw Exception("Not a folder: " + src_dir.string());
+    throw PackError("Not a folder: " + src_dir.string());
   }
   std::vector<std::string> names;
   fs::recursive_directory_iterator it(src_dir, error), end;
@@ -35,7 +35,7 @@ std::vector<std::string> ListFolderFiles(const fs::path& src_dir) {
       names.push_back(it->path().lexically_relative(src_dir).generic_string());
     }
   }
-  if (error) throw Exception("Cannot list folder " + src_dir.string() + ": " + error.message());
+  if (error) throw PackError("Cannot list folder " + src_dir.string() + ": " + error.message());
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -3,8 +3,8 @@
 #include "archive/ArchiveReader.h"
 #include "base/Escape.h"
 #include "base/Exceptions.h"
-#include "base/Text.h"
 #include "base/FileNames.h"
+#include "base/Text.h"
 #include "base/UrlText.h"
 
 namespace qil {

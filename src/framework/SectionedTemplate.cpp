@@ -183,13 +183,13 @@ std::unique_ptr<SectionedTemplate> SectionedTemplate::CreateFromStream(const std
 std::unique_ptr<SectionedTemplate> SectionedTemplate::CreateFromText(const std::string& path,
                                                                        std::string source) {
   if (!std::string_view(source).starts_with(kTemplateMarker)) {
-    throw Exception("Trying to parse non-template: " + path + "\r\n");
+    throw TemplateError("Trying to parse non-template: " + path + "\r\n");
   }
   std::unique_ptr<SectionedTemplate> result(new SectionedTemplate(path, std::move(source)));
   try {
     result->Parse();
   } catch (const std::exception& error) {
-    throw Exception("Error parsing template \"" + path + "\"\r\n" + error.what());
+    throw TemplateError("Error parsing template \"" + path + "\"\r\n" + error.what());
   }
   return result;
 }
@@ -216,7 +216,7 @@ TemplateSection& SectionedTemplate::SectionByName(std::string_view name) const {
   for (const auto& section : sections_) {
     if (SameText(section->Name(), name)) return *section;
   }
-  throw Exception("Trying to reference non-existing section \"" + std::string(name) + "\"");
+  throw TemplateError("Trying to reference non-existing section \"" + std::string(name) + "\"");
 }
 
 std::string SectionedTemplate::Generate() const {

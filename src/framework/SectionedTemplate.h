@@ -29,10 +29,17 @@
 #include <utility>
 #include <vector>
 
+#include "base/Exceptions.h"
 #include "base/StringList.h"
 #include "base/Variant.h"
 
 namespace qil {
+
+// A template that cannot be parsed, or a section it does not have.
+class TemplateError : public Exception {
+ public:
+  using Exception::Exception;
+};
 
 class MemoryStream;
 class SectionedTemplate;

@@ -10,10 +10,11 @@
 #include "archive/PackFolder.h"
 #include "base/Convert.h"
 #include "base/Exceptions.h"
+#include "base/LittleEndian.h"
 #include "base/StringList.h"
 #include "base/Text.h"
 #include "mathdb/Bundle.h"
-#include "base/LittleEndian.h"
+#include "mathdb/DatabaseError.h"
 #include "mathdb/MathDatabase.h"
 
 namespace fs = std::filesystem;
@@ -26,7 +27,7 @@ constexpr const char* kEndpointsName = "db/endpoints.txt";
 constexpr const char* kBundleFormat = "qil-problem-bundle 1";
 
 [[noreturn]] void BadFolder(const std::string& relative, const std::string& why) {
-  throw Exception("Bad problem folder \"" + relative + "\": " + why + ".");
+  throw DatabaseError("Bad problem folder \"" + relative + "\": " + why + ".");
 }
 
 std::string ReadWholeFile(const fs::path& path) {
@@ -103,13 +104,13 @@ void PadTo8(std::string& region) { region.append((8 - region.size() % 8) % 8, '\
 
 void CheckRegionSize(uint64_t size) {
   if (size > std::numeric_limits<uint32_t>::max()) {
-    throw Exception("The problem bank is too large: its data would exceed 4 GB.");
+    throw DatabaseError("The problem bank is too large: its data would exceed 4 GB.");
   }
 }
 
 std::string LayOutRegion(const std::vector<std::string>& endpoints, const std::vector<BankProblem>& problems) {
   if (problems.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() / kMathIndexRecordSize)) {
-    throw Exception("The problem bank holds too many problems.");
+    throw DatabaseError("The problem bank holds too many problems.");
   }
   std::map<std::string, int32_t> counts;
   for (const BankProblem& problem : problems) ++counts[problem.code.substr(0, 3)];
@@ -163,11 +164,11 @@ std::vector<std::string> ParseEndpointCodes(const std::string& endpoints_text) {
     const std::string& line = lines[i];
     const std::string where = std::string(kEndpointsName) + " line " + IntToStr(i + 1);
     if (line.size() < 4 || line[3] != '=') {
-      throw Exception("Bad " + where + ": an endpoint line is a 3-character code, \"=\" and a name.");
+      throw DatabaseError("Bad " + where + ": an endpoint line is a 3-character code, \"=\" and a name.");
     }
     const std::string code = line.substr(0, 3);
     if (std::find(codes.begin(), codes.end(), code) != codes.end()) {
-      throw Exception("Bad " + where + ": endpoint \"" + code + "\" is listed twice.");
+      throw DatabaseError("Bad " + where + ": endpoint \"" + code + "\" is listed twice.");
     }
     codes.push_back(code);
   }
@@ -204,7 +205,7 @@ void SortBankProblems(const std::vector<std::string>& endpoints, std::vector<Ban
 std::string BuildProblemBank(const fs::path& src_dir) {
   const fs::path endpoints_file = src_dir / kEndpointsName;
   if (!fs::is_regular_file(endpoints_file)) {
-    throw Exception(std::string("A problem bank needs ") + kEndpointsName + ", which is missing.");
+    throw DatabaseError(std::string("A problem bank needs ") + kEndpointsName + ", which is missing.");
   }
   const std::vector<std::string> endpoints = ParseEndpointCodes(ReadWholeFile(endpoints_file));
   std::vector<BankProblem> problems = ScanProblems(src_dir / kProblemsFolder);

@@ -3,8 +3,8 @@
 #include <limits>
 
 #include "base/Convert.h"
-#include "base/Text.h"
 #include "base/LittleEndian.h"
+#include "base/Text.h"
 #include "mathdb/DatabaseError.h"
 
 namespace qil {
@@ -72,7 +72,7 @@ namespace {
 
 void CheckLine(std::string_view line, const char* what) {
   if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
-    throw Exception(std::string("Bad ") + what + " \"" + std::string(line) +
+    throw DatabaseError(std::string("Bad ") + what + " \"" + std::string(line) +
                     "\": a bundle line must not hold CR, LF or NUL.");
   }
 }
@@ -81,14 +81,14 @@ void CheckLine(std::string_view line, const char* what) {
 
 std::string BuildBundle(std::string_view header1, std::string_view header2,
                         const std::vector<BundleFile>& files) {
-  if (header1.empty() || header2.empty()) throw Exception("A bundle's header lines must not be empty.");
+  if (header1.empty() || header2.empty()) throw DatabaseError("A bundle's header lines must not be empty.");
   CheckLine(header1, "bundle header");
   CheckLine(header2, "bundle header");
 
   std::string names = std::string(header1) + "\r\n" + std::string(header2);
   uint64_t data_size = 0;
   for (const BundleFile& file : files) {
-    if (file.first.empty()) throw Exception("A bundle file needs a name.");
+    if (file.first.empty()) throw DatabaseError("A bundle file needs a name.");
     CheckLine(file.first, "bundle file name");
     names += "\r\n" + file.first;
     data_size += file.second.size();
@@ -96,7 +96,7 @@ std::string BuildBundle(std::string_view header1, std::string_view header2,
 
   const uint64_t data_start = 4 + names.size() + 8 * uint64_t{files.size()};
   if (data_start + data_size > std::numeric_limits<uint32_t>::max()) {
-    throw Exception("A problem bundle may not exceed 4 GB.");
+    throw DatabaseError("A problem bundle may not exceed 4 GB.");
   }
 
   std::string block;

@@ -6,10 +6,9 @@
 
 #include "archive/ArchiveReader.h"
 #include "base/Convert.h"
+#include "base/LittleEndian.h"
 #include "base/MemoryStream.h"
 #include "base/Text.h"
-#include "base/LittleEndian.h"
-#include "base/Convert.h"
 
 namespace qil {
 

@@ -11,7 +11,6 @@
 #include "base/Text.h"
 #include "mathdb/MathDatabase.h"
 #include "mathdb/NumberImages.h"
-#include "base/Convert.h"
 
 namespace qil {
 
@@ -39,7 +38,7 @@ void ProblemListPage::Execute() {
     const std::string start = Param("start");
     const int64_t position = int64_t{StrToInt(start)} - 1;
     const std::string code = db.GetCode(position).value_or("");
-    if (code.size() < 3) throw Exception("There is no problem numbered " + start + ".");
+    if (code.size() < 3) throw PageError("There is no problem numbered " + start + ".");
     endpoint = code.substr(0, 3);
     const int64_t ordinal = db.GetOrdinalInPrefix(endpoint, static_cast<int32_t>(position));
     packet = IntToStr((ordinal + kPageSize - 1) / kPageSize);
@@ -143,7 +142,7 @@ void SolutionPage::Execute() {
   const int32_t position = StrToInt(id);
   // A position without a problem number (negative, or one whose number does
   // not fit 32 bits) cannot be shown or linked back to.
-  if (position < 0 || position == kInt32Max) throw Exception("'" + id + "' is not a problem ID.");
+  if (position < 0 || position == kInt32Max) throw PageError("'" + id + "' is not a problem ID.");
 
   TemplateSection& body = Template->SectionByName("body");
   body.SetVar("num", NumberImagesProblem(position + 1));
@@ -205,7 +204,7 @@ void IndexPage::Execute() {
     if (count != 0) {
       // Counts that add up beyond the largest problem number are damaged.
       if (!FitsInt32(next) || !FitsInt32(last)) {
-        throw Exception("The problem count of " + counts.Name(i) + " is out of range.");
+        throw PageError("The problem count of " + counts.Name(i) + " is out of range.");
       }
       range = "[" + FormatThousands(static_cast<int32_t>(next)) + "-" +
               FormatThousands(static_cast<int32_t>(last)) + "]";

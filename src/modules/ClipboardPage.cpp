@@ -6,7 +6,6 @@
 #include "modules/BrowsePages.h"
 #include "picture/PictureToRTF.h"
 #include "platform/Platform.h"
-#include "base/Convert.h"
 #include "richtext/RichTextEditor.h"
 
 namespace qil {
@@ -39,7 +38,7 @@ bool ConvertsSolutionPictures(const std::string& type) {
 void CopyRTFToClipboard(Platform& platform, std::string_view text) {
   const std::string_view document = text.substr(0, text.find('\0'));
   if (!platform.SetClipboardRTF(std::string(document))) {
-    throw Exception("Cannot open clipboard");
+    throw PageError("Cannot open clipboard");
   }
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Exceptions.h"
 #include "framework/ModuleManager.h"
 
 namespace qil {
@@ -27,6 +28,14 @@ struct PageContext {
   RichTextEditor& Editor;
   Platform& Host;
   std::string ProductName;
+};
+
+// A request a page cannot answer: a bad request value, a number that names no
+// problem, a refused clipboard. The module manager shows its message on the
+// error page.
+class PageError : public Exception {
+ public:
+  using Exception::Exception;
 };
 
 // A page module of the disc: a page module with the context it was made with.

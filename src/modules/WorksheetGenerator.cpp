@@ -7,8 +7,8 @@
 #include "base/Exceptions.h"
 #include "base/StringList.h"
 #include "mathdb/MathDatabase.h"
+#include "modules/PageContext.h"
 #include "platform/Platform.h"
-#include "base/Convert.h"
 
 namespace qil {
 
@@ -28,7 +28,7 @@ class WorksheetDrawing {
   // not drawn yet and appends them in the order drawn.
   void DrawGroup(int32_t first, int32_t count, int32_t n) {
     const int32_t available = count - DrawnWithin(first, count);
-    if (n > available) throw Exception(GenerationErrorMessage(n, available));
+    if (n > available) throw PageError(GenerationErrorMessage(n, available));
     g_random.Reseed(clock_.UtcMillisecondsOfDay());
     for (int32_t i = 0; i < n; ++i) {
       int32_t position;
@@ -102,7 +102,7 @@ void GenerateWorksheet(const StringList& params, const MathDatabase& database, P
     const int32_t n = StrToIntDef(params.Value("T" + key), 0);
     if (n <= 0) continue;
     const int32_t count = database.CountPrefix(key);
-    if (n > count) throw Exception(GenerationErrorMessage(n, count));
+    if (n > count) throw PageError(GenerationErrorMessage(n, count));
     const int32_t first = database.FindNthProblem(key, 1).value_or(0);  // found: count >= n > 0
     drawing.DrawGroup(first, count, n);
   }

@@ -10,7 +10,6 @@
 #include "mathdb/NumberImages.h"
 #include "modules/BrowsePages.h"
 #include "modules/WorksheetGenerator.h"
-#include "base/Convert.h"
 
 namespace qil {
 
@@ -25,7 +24,7 @@ constexpr const char* kWorksheetFull =
 constexpr const char* kProblemAdded = "Problem added to Worksheet.";
 
 Session& SessionOf(const PageModule& module) {
-  if (module.ClientSession == nullptr) throw Exception("The page has no session.");
+  if (module.ClientSession == nullptr) throw PageError("The page has no session.");
   return *module.ClientSession;
 }
 

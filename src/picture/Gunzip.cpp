@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "base/Convert.h"
-#include "base/MemoryStream.h"
 #include "base/LittleEndian.h"
+#include "base/MemoryStream.h"
 
 namespace qil {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "base/MemoryStream.h"
 #include "base/LittleEndian.h"
+#include "base/MemoryStream.h"
 
 namespace qil {
 namespace {

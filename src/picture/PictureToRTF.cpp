@@ -8,13 +8,13 @@
 #include <optional>
 
 #include "base/Convert.h"
+#include "base/FileNames.h"
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
 #include "base/Text.h"
 #include "picture/Gunzip.h"
 #include "picture/Metafile.h"
 #include "picture/RasterDecoders.h"
-#include "base/FileNames.h"
 
 namespace qil {
 namespace {

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "base/Text.h"
 #include "base/FileNames.h"
+#include "base/Text.h"
 
 namespace qil {
 

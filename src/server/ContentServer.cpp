@@ -4,8 +4,8 @@
 
 #include "archive/ArchiveReader.h"
 #include "base/Exceptions.h"
-#include "protocol/ProtocolHandler.h"
 #include "base/UrlText.h"
+#include "protocol/ProtocolHandler.h"
 
 namespace qil {
 
@@ -70,7 +70,7 @@ void ContentServer::GetContent(const std::string& url, std::string& mimeType, in
     stream->SetPosition(0);
   }
   if (stream->Size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-    throw Exception("The answer to " + url + " is too large");
+    throw StreamError("The answer to " + url + " is too large");
   }
   size = static_cast<int32_t>(stream->Size());
 }

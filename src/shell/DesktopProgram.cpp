@@ -86,8 +86,8 @@ bool DesktopProgram::Startup() {
   engine_options.ArchivePath = options_.ArchivePath;
   if (!options_.MIMETypesPath.empty()) engine_options.MIMETypesPath = options_.MIMETypesPath;
   engine_options.AfterArchiveOpened = [&version] {
-    if (!IsSuitableWebEngine(version)) throw Exception(kWebEngineMessage);
-    if (!IsAdministrator()) throw Exception(kAdministratorMessage);
+    if (!IsSuitableWebEngine(version)) throw StartupError(kWebEngineMessage);
+    if (!IsAdministrator()) throw StartupError(kAdministratorMessage);
   };
   std::string error;
   engine_ = StartEngine(engine_options, error);

@@ -20,11 +20,19 @@
 #include <memory>
 #include <string>
 
+#include "base/Exceptions.h"
 #include "shell/FontFolder.h"
 
 namespace qil {
 
 class DesktopPlatform;
+
+// Surroundings the program refuses to start in (the web engine's version,
+// the user's rights); the message is the one the error box shows.
+class StartupError : public Exception {
+ public:
+  using Exception::Exception;
+};
 class Engine;
 
 struct DesktopOptions {

@@ -8,13 +8,13 @@
 #include "archive/ArchiveReader.h"
 #include "framework/ModuleManager.h"
 #include "framework/Session.h"
-#include "platform/Platform.h"
 #include "mathdb/LevelFoldingDatabase.h"
+#include "modules/BrowsePages.h"
 #include "modules/ClipboardPage.h"
 #include "modules/WorksheetPages.h"
-#include "modules/BrowsePages.h"
-#include "richtext/RichTextStyle.h"
+#include "platform/Platform.h"
 #include "richtext/RichTextEditor.h"
+#include "richtext/RichTextStyle.h"
 #include "shell/Engine.h"
 
 namespace qil {
