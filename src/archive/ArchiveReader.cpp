@@ -326,12 +326,12 @@ void ArchiveReader::Decipher(const void* src, void* dst, std::string_view key, s
   cipher_.SetKey(key);
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
-  const size_t whole = length / TCrypto::kBlockSize;
+  const size_t whole = length / Blowfish::kBlockSize;
   cipher_.DecipherBlocks(in, out, whole);
-  const size_t tail = length % TCrypto::kBlockSize;
+  const size_t tail = length % Blowfish::kBlockSize;
   if (tail == 0) return;
-  const size_t done = whole * TCrypto::kBlockSize;
-  uint8_t block[TCrypto::kBlockSize] = {};
+  const size_t done = whole * Blowfish::kBlockSize;
+  uint8_t block[Blowfish::kBlockSize] = {};
   std::memcpy(block, in + done, tail);
   cipher_.DecipherBlocks(block, block, 1);
   std::memcpy(out + done, block, tail);

@@ -22,7 +22,7 @@ void AppendEnciphered(std::string& out, std::string_view plain, Blowfish& cipher
   out.append(plain);
   out.resize(at + archive::RoundUp8(plain.size()), '\0');
   auto* bytes = reinterpret_cast<uint8_t*>(out.data() + at);
-  cipher.EncipherBlocks(bytes, bytes, (out.size() - at) / TCrypto::kBlockSize);
+  cipher.EncipherBlocks(bytes, bytes, (out.size() - at) / Blowfish::kBlockSize);
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
@@ -106,7 +106,7 @@ std::string ArchiveWriter::Build() const {
   // The header's 16 whole blocks are enciphered; its 4-byte tail carries
   // nothing and is written as zero bytes, followed by padding to the name block.
   cipher.SetKey(archive::kHeaderKey);
-  const size_t whole = archive::kHeaderSize / TCrypto::kBlockSize * TCrypto::kBlockSize;
+  const size_t whole = archive::kHeaderSize / Blowfish::kBlockSize * Blowfish::kBlockSize;
   AppendEnciphered(out, std::string_view(header.Encode()).substr(0, whole), cipher);
   out.resize(header.names_offset, '\0');
   cipher.SetKey(archive::kNamesKey);

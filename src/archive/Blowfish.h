@@ -1,7 +1,6 @@
 // The block cipher of the content archive: Blowfish in ECB mode.
 //
-// TCrypto is the abstract cipher the archive code works with; Blowfish is
-// its one implementation. Key rule of Blowfish: a key of 8 to 65 bytes is
+// Key rule: a key of 8 to 65 bytes is
 // used as it stands (the key schedule takes its bytes cyclically); a key of
 // any other length, the empty key included, selects the unkeyed cipher, which
 // skips the key schedule and runs on the unchanged initial tables. The keyed
@@ -25,36 +24,26 @@ struct bf_key_st;
 
 namespace qil {
 
-class TCrypto {
+class Blowfish {
  public:
   static constexpr size_t kBlockSize = 8;
-
-  virtual ~TCrypto() = default;
-
-  // Makes key the key of the following operations (the cipher's key rule applies).
-  virtual void SetKey(std::string_view key) = 0;
-
-  // Deciphers count whole blocks from src into dst. src and dst may be the
-  // same buffer (in place); otherwise they must not overlap.
-  virtual void DecipherBlocks(const uint8_t* src, uint8_t* dst, size_t count) = 0;
-  // Enciphers count whole blocks from src into dst, with the same rules.
-  virtual void EncipherBlocks(const uint8_t* src, uint8_t* dst, size_t count) = 0;
-};
-
-class Blowfish final : public TCrypto {
- public:
   static constexpr size_t kMinKeyLength = 8;
   static constexpr size_t kMaxKeyLength = 65;
 
   // Starts with the empty key: the unkeyed cipher.
   Blowfish();
-  ~Blowfish() override;
+  ~Blowfish();
   Blowfish(const Blowfish&) = delete;
   Blowfish& operator=(const Blowfish&) = delete;
 
-  void SetKey(std::string_view key) override;
-  void DecipherBlocks(const uint8_t* src, uint8_t* dst, size_t count) override;
-  void EncipherBlocks(const uint8_t* src, uint8_t* dst, size_t count) override;
+  // Makes key the key of the following operations (the key rule above applies).
+  void SetKey(std::string_view key);
+
+  // Deciphers count whole blocks from src into dst. src and dst may be the
+  // same buffer (in place); otherwise they must not overlap.
+  void DecipherBlocks(const uint8_t* src, uint8_t* dst, size_t count);
+  // Enciphers count whole blocks from src into dst, with the same rules.
+  void EncipherBlocks(const uint8_t* src, uint8_t* dst, size_t count);
 
   // True when the key in use went through the key schedule (8 to 65 bytes).
   bool Keyed() const { return keyed_; }
