@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 count() {
   git ls-files -co --exclude-standard -- "$@" |
-    grep -E '\.(cpp|h|c|sh|py)$|CMakeLists\.txt$' | tr '\n' '\0' | xargs -0 cat | wc -l
+    grep -E '\.(cpp|h|c|sh|py)$|CMakeLists\.txt$' | while read -r file; do [[ -f $file ]] && cat "$file"; done | wc -l
 }
 tests=$(count tests)
 code=$(count src content/generator)
