@@ -101,26 +101,4 @@ std::string EncodeUrlInAttribute(std::string_view value, std::string_view delimi
   return out;
 }
 
-std::string EscapeScriptString(std::string_view value) {
-  std::string out;
-  out.reserve(value.size());
-  for (size_t i = 0; i < value.size(); ++i) {
-    const char c = value[i];
-    const auto byte = static_cast<unsigned char>(c);
-    // U+2028 and U+2029 end a line in a script: E2 80 A8 and E2 80 A9 in UTF-8.
-    if (byte == 0xE2 && i + 2 < value.size() && value[i + 1] == '\x80' &&
-        (value[i + 2] == '\xA8' || value[i + 2] == '\xA9')) {
-      out += value[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
-      i += 2;
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '&') {
-      AppendHex(out, "\\x", c);
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 }  // namespace qil

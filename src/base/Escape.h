@@ -25,13 +25,6 @@
 //                        characters and "%" only, which is inert in every
 //                        place: HTML text, any attribute, a URL, a script
 //                        string.
-//  EscapeScriptString    the inside of a "..." or '...' string of a script
-//                        in a page: backslash, both quotes, "<", ">", "&",
-//                        control bytes (line feed and carriage return
-//                        included) become \xXX, and the line separators
-//                        U+2028 and U+2029 (in UTF-8) become \u2028 and
-//                        \u2029. The string cannot end early, and "</script"
-//                        cannot appear.
 //
 // Bytes are handled one by one (8-bit text, UTF-8 passes unchanged except
 // as said); NUL and other control bytes pass through the HTML functions,
@@ -46,6 +39,5 @@ namespace qil {
 std::string EscapeHtmlText(std::string_view value);
 std::string EscapeHtmlAttribute(std::string_view value);
 std::string EncodeUrlInAttribute(std::string_view value, std::string_view delimiters = {});
-std::string EscapeScriptString(std::string_view value);
 
 }  // namespace qil

@@ -87,13 +87,6 @@ void StringList::Move(int from, int to) {
   items_.insert(items_.begin() + to, std::move(item));
 }
 
-void StringList::Exchange(int a, int b) {
-  CheckUnsorted("Exchange");
-  CheckIndex(a);
-  CheckIndex(b);
-  std::swap(items_[a], items_[b]);
-}
-
 int StringList::IndexOf(std::string_view text) const {
   if (sorted_) {
     int index = 0;
@@ -270,8 +263,6 @@ void StringList::LoadFromStream(MemoryStream& stream) {
   SetText(stream.View().substr(position));
   stream.SetPosition(stream.Size());
 }
-
-void StringList::SaveToStream(MemoryStream& stream) const { stream.Write(Text()); }
 
 void StringList::Assign(const StringList& other) {
   if (&other == this) return;

@@ -54,7 +54,6 @@ class StringList {
   void Insert(int index, std::string line, std::shared_ptr<ListObject> object = nullptr);
   void Delete(int index);
   void Move(int from, int to);
-  void Exchange(int a, int b);
   void Clear() { items_.clear(); }
   // Makes room for count lines in all, so that adding up to that many moves
   // no line; grows at least twofold, so that repeated calls stay linear.
@@ -94,8 +93,6 @@ class StringList {
 
   // Replaces the lines by those of the stream's bytes from its position on.
   void LoadFromStream(MemoryStream& stream);
-  // Appends Text() at the stream's position.
-  void SaveToStream(MemoryStream& stream) const;
 
   // Copies lines and objects (not the sorting and case settings) of another list.
   void Assign(const StringList& other);

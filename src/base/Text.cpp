@@ -40,10 +40,6 @@ bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && CompareText(a, b) == 0;
 }
 
-bool StartsText(std::string_view prefix, std::string_view text) {
-  return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
-}
-
 bool EndsText(std::string_view suffix, std::string_view text) {
   return text.size() >= suffix.size() && SameText(text.substr(text.size() - suffix.size()), suffix);
 }

@@ -19,7 +19,6 @@ int CompareText(std::string_view a, std::string_view b);
 int CompareStr(std::string_view a, std::string_view b);
 bool SameText(std::string_view a, std::string_view b);
 
-bool StartsText(std::string_view prefix, std::string_view text);
 bool EndsText(std::string_view suffix, std::string_view text);
 
 // Every occurrence of from replaced by to, left to right; replaced text is not scanned again.

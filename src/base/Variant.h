@@ -24,10 +24,6 @@ class Variant {
   // The text form described above.
   std::string ToString() const;
 
-  // The integer itself, 0 for the empty value, or a string read with the
-  // strict decimal conversion (raises ConvertError when it is not a number).
-  int32_t ToInteger() const;
-
   bool operator==(const Variant& other) const = default;
 
  private:

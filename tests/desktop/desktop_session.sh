@@ -1,176 +1,106 @@
 #!/usr/bin/env bash
-# The real program on the demo disc, as a student uses it, under a virtual
-# display (run through with-display.sh):
-#  - the readme window appears first, at its size; accepting it shows the
-#    main window on the start page;
-#  - a second start with an address opens it in the first window and exits 0
-#    (a list, then a problem, then a copy of the problem);
-#  - the copy is read back from the X clipboard as RTF with the problem's
-#    pictures in it;
-#  - F1 shows the about window at its picture's size, a click hides it;
-#  - a marker in a frame's navigation asks to quit: Cancel keeps the
-#    window, Yes ends the program;
-#  - SIGTERM ends the program, the font folder is gone and the zoom is kept;
-#  - declining the readme ends the program with no window left;
-#  - without a display the program says so and points to qilcd.
+# The real program on the demo disc under a virtual display (run through
+# with-display.sh), as a student uses it: readme, start page, a second start
+# with an address, a copy to the X clipboard, the about window, the close
+# question, and the orderly ends (Yes, SIGTERM, declining the readme, no display).
 #
 #   desktop_session.sh ORVELLA QILCD DISC
 set -uo pipefail   # no -e: every check reports, and the run goes on
 orvella=$1 qilcd=$2 disc=$3
 title="Brenlowe: Orvella v1.00"
 work=$(mktemp -d)
-pid=""
-cleanup() {
-  if [ -n "$pid" ]; then kill -9 "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+pid="" main=""
+trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 export TMP=$work/tmp XDG_STATE_HOME=$work/state G_MESSAGES_DEBUG=orvella
 mkdir -p "$TMP"
 failures=0
 check() {  # check DESCRIPTION COMMAND...
   if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
 }
-
-# wait_log PATTERN: waits up to 30 s for a line of the program's log.
-wait_log() {
-  for _ in $(seq 300); do
-    grep -q -- "$1" "$work/orvella.log" && return 0
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  echo "FAILED: not in the log: $1"
-  failures=$((failures + 1))
+poll() {  # poll TENTHS COMMAND...: COMMAND every 0.1 s until it succeeds, at most TENTHS times
+  for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done
   return 1
 }
-
-# other_window: a visible window of the program other than the main window.
-other_window() {
-  xdotool search --onlyvisible --name "$title" 2>/dev/null | grep -vx "$main" | head -1 || true
-}
-# ended: waits up to 10 s for the program to end; its exit status in status.
+wait_log() { poll 300 grep -q -- "$1" "$work/orvella.log" || check "the log shows: $1" false; }
+windows() { xdotool search --onlyvisible --name "$title" 2>/dev/null; }
+other_window() { poll 100 eval 'windows | grep -vx "$main" | head -1 | grep .'; }  # besides the main one
+# ended: the program's exit status, after up to 10 s; in_order: it was 0 and the font folder went too.
 ended() {
+  poll 100 eval '! kill -0 "$pid" 2>/dev/null'
   status=0
-  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   wait "$pid" || status=$?
   pid=""
 }
-
-# await_other_window TENTHS: other_window, waited for up to TENTHS tenths of a second.
-await_other_window() {
-  local found=""
-  for _ in $(seq "$1"); do
-    found=$(other_window)
-    [ -n "$found" ] && break
-    sleep 0.1
-  done
-  echo "$found"
-}
-
-readme_window() { xdotool search --sync --onlyvisible --name "$title" | head -1; }
-
-# second ADDRESS: a second start; checks that it exits 0 and the first window loads ADDRESS.
-second() {
-  local status=0
-  timeout 20 "$orvella" "$1" >"$work/second.log" 2>&1 || status=$?
-  check "second start with $1 exits 0" test "$status" -eq 0
+in_order() { [ "$status" -eq 0 ] && [ ! -e "$TMP/\$QILCD\$" ]; }
+second() {  # a second start hands its address to the first window and ends at once
+  timeout 20 "$orvella" "$1" >/dev/null 2>&1 || check "a second start with $1 exits 0" false
   wait_log "main window loaded $1"
 }
-
-start() {
+start() {  # the program on the disc, up to its readme window; with accept, on to the start page
   : >"$work/orvella.log"
   timeout 120 "$orvella" --archive "$disc" >"$work/orvella.log" 2>&1 &
   pid=$!
   wait_log "readme loaded"
+  readme=$(xdotool search --sync --onlyvisible --name "$title" | head -1)
+  [ -z "${1:-}" ] || accept
+}
+accept() {
+  xdotool mousemove --window "$readme" 640 286 click 1
+  wait_log "main window loaded qilproto://qilproto_local/index.html"
+  main=$(windows | head -1)
+}
+answer_question() {  # KEY in the close question (Escape: Cancel, Return: Yes); fails when none was asked
+  local dialog
+  dialog=$(other_window) || return 1
+  xdotool mousemove --window "$dialog" 20 20 sleep 0.3 key "$1" sleep 0.5
 }
 
-# -- A student's run.
 start
-window=$(readme_window)
-geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
-check "the readme window is 699x315 (is $geometry)" test "$geometry" = "699x315"
-check "the font folder exists while the program runs" test -d "$TMP/\$QILCD\$"
-xdotool mousemove --window "$window" 640 286 click 1   # Accept
-wait_log "main window loaded qilproto://qilproto_local/index.html"
+check "the readme window is 699x315" sh -c "xdotool getwindowgeometry '$readme' | grep -q 'Geometry: 699x315'"
+accept
 check "the start page's frames were answered" grep -q "answered qilproto://qilproto_local/welcome.html" "$work/orvella.log"
+check "the font folder exists while the program runs" test -d "$TMP/\$QILCD\$"
 
-second "qilproto://qilproto_local/mathlist.stmp?main=B&sub=01&packet=2"
-second "qilproto://qilproto_local/solution.stmp?id=000400"
-second "qilproto://qilproto_local/clipbo.stmp?type=b&id=000400"
+copy="qilproto://qilproto_local/clipbo.stmp?type=b&id=000400"
+second "$copy"
 wait_log "clipboard: "
 xclip -selection clipboard -t text/rtf -o >"$work/copied.rtf"
-"$qilcd" get --archive "$disc" --clipboard "$work/expected.rtf" \
-  "qilproto://qilproto_local/clipbo.stmp?type=b&id=000400" >/dev/null
-pictures=$(grep -o '\\pict' "$work/copied.rtf" | wc -l)
-check "the copy holds the problem's pictures ($pictures)" test "$pictures" -ge 2
-check "the copy is the document the engine made" cmp -s "$work/copied.rtf" "$work/expected.rtf"
-check "the copy is offered as application/rtf too" \
-  sh -c "xclip -selection clipboard -t TARGETS -o | grep -qx application/rtf"
+"$qilcd" get --archive "$disc" --clipboard "$work/expected.rtf" "$copy" >/dev/null
+check "the clipboard holds the engine's document, pictures and all, also as application/rtf" \
+  sh -c "grep -q '\\\\pict' '$work/expected.rtf' && cmp -s '$work/copied.rtf' '$work/expected.rtf' &&
+         xclip -selection clipboard -t TARGETS -o | grep -qx application/rtf"
 
-visible() { xdotool search --onlyvisible --name "$title" 2>/dev/null | wc -l; }
-main=$(xdotool search --onlyvisible --name "$title" | head -1)
-xdotool mousemove --window "$main" 400 300 key F1 || true
-about=$(await_other_window 50)
-check "F1 shows the about window" test -n "$about"
-check "the about window has the picture's size" \
+xdotool mousemove --window "$main" 400 300 key F1
+about=$(other_window)
+check "F1 shows the about window at its picture's size" \
   sh -c "xdotool getwindowgeometry '$about' | grep -q 'Geometry: 498x314'"
-if [ -n "$about" ]; then xdotool mousemove --window "$about" 100 100 click 1 || true; fi
-sleep 0.5
-check "a click hides the about window" test "$(visible)" -eq 1
+[ -n "$about" ] && xdotool mousemove --window "$about" 100 100 click 1 sleep 0.5
+check "a click hides the about window" test "$(windows | wc -l)" -eq 1
 
-# answer_question KEY: presses KEY in the close question (Escape: Cancel, Return: Yes).
-answer_question() {
-  local dialog
-  dialog=$(await_other_window 100)
-  check "the close question is asked" test -n "$dialog"
-  [ -n "$dialog" ] || return 0
-  xdotool mousemove --window "$dialog" 20 20 || true
-  sleep 0.3
-  xdotool key "$1" || true
-  sleep 0.5
-}
-# A marker in a frame's navigation asks to quit; Cancel keeps the window.
+# The marker is only in the frame's address (escaped in the top one).
 second "qilproto://qilproto_local/index.html?show=welcome.html%23CLOSE_BROWSER%23"
 answer_question Escape
-check "the frame's own navigation carried the marker" \
-  grep -q "close marker in qilproto://qilproto_local/welcome.html#CLOSE_BROWSER#" "$work/orvella.log"
-check "Cancel keeps the window open" test "$(visible)" -eq 1
-kill -0 "$pid"
+check "a frame's close marker asks first; Cancel keeps the window" test "$? $(windows | wc -l)" = "0 1"
 second "qilproto://qilproto_local/index.html?show=main.stmp%23CLOSE_BROWSER%23"
 answer_question Return
 ended
-check "Yes ends the program in order (status $status)" test "$status" -eq 0
-check "the font folder is gone" test ! -e "$TMP/\$QILCD\$"
-check "shutdown was logged" grep -q "main loop ended" "$work/orvella.log"
+check "Yes ends the program in order (status $status)" in_order
 
-# -- SIGTERM is an orderly shutdown too.
-start
-xdotool mousemove --window "$(readme_window)" 640 286 click 1
-wait_log "main window loaded qilproto://qilproto_local/index.html"
-xdotool mousemove 400 300 key ctrl+plus ctrl+plus
-sleep 0.3
+start accept
+xdotool mousemove 400 300 key ctrl+plus ctrl+plus sleep 0.3
 kill -TERM "$pid"
 ended
-check "SIGTERM ends the program in order (status $status)" test "$status" -eq 0
-check "the font folder is gone after SIGTERM" test ! -e "$TMP/\$QILCD\$"
+check "SIGTERM ends the program in order (status $status)" in_order
 check "the zoom is remembered" grep -q "^zoom=1.21" "$XDG_STATE_HOME/orvella/window.ini"
 
-# -- Declining the readme.
 start
-window=$(readme_window)
-xdotool mousemove --window "$window" 549 286 click 1   # Decline
+xdotool mousemove --window "$readme" 549 286 click 1   # Decline
 ended
-check "declining ends the program (status $status)" test "$status" -eq 0
-check "no window is left" sh -c "! xdotool search --onlyvisible --name '$title' >/dev/null 2>&1"
-check "the font folder is gone after declining" test ! -e "$TMP/\$QILCD\$"
+check "declining the readme ends the program in order (status $status), no window left" eval 'in_order && ! windows'
 
-# -- No display.
 status=0
 env -u DISPLAY -u WAYLAND_DISPLAY "$orvella" --archive "$disc" >"$work/nodisplay.log" 2>&1 || status=$?
-check "without a display the exit status is 2 (is $status)" test "$status" -eq 2
-check "without a display the message points to qilcd" grep -q "qilcd" "$work/nodisplay.log"
+check "without a display: status 2 (is $status) and a pointer to qilcd" \
+  sh -c "[ $status -eq 2 ] && grep -q qilcd '$work/nodisplay.log'"
 
-if [ "$failures" -ne 0 ]; then
-  echo "--- program log"; cat "$work/orvella.log"
-  exit 1
-fi
+[ "$failures" -eq 0 ] || { echo "--- program log"; cat "$work/orvella.log"; exit 1; }
