@@ -1,7 +1,7 @@
 #include "mathdb/BankFixture.h"
 
-#include "archive/ArchiveFormat.h"
 #include "archive/ArchiveWriter.h"
+#include "base/LittleEndian.h"
 #include "mathdb/BankBuilder.h"
 
 namespace fs = std::filesystem;
@@ -14,15 +14,10 @@ void BankSource::SetEndpoints(const std::vector<std::string>& lines) {
   SetDbFile("endpoints.txt", text);
 }
 
-void BankSource::SetDbFile(const std::string& name, const std::string& text) {
-  WriteFile(root_ / "db" / name, text);
-}
-
 void BankSource::AddProblem(const std::string& code, const std::string& number,
                             const std::map<std::string, std::string>& files) {
-  const fs::path folder = root_ / kProblemsFolder / code / number;
-  fs::create_directories(folder);
-  for (const auto& [name, bytes] : files) WriteFile(folder / name, bytes);
+  for (const auto& [name, bytes] : files) WriteFile(root_ / kProblemsFolder / code / number / name, bytes);
+  fs::create_directories(root_ / kProblemsFolder / code / number);
 }
 
 void BankSource::AddSimpleProblem(const std::string& code, const std::string& number) {
@@ -35,26 +30,25 @@ void BankSource::WriteArchive(const fs::path& path, const std::string& region) c
   ArchiveWriter writer;
   if (fs::is_directory(root_ / "db")) {
     for (const fs::directory_entry& entry : fs::directory_iterator(root_ / "db")) {
-      writer.AddEntry("db/" + entry.path().filename().string(), ReadBytes(entry.path().string()));
+      writer.AddEntry("db/" + entry.path().filename().string(), ReadBytes(entry.path()));
     }
   }
   writer.SetDataRegion(region);
   writer.WriteToFile(path.string());
 }
 
-uint32_t RegionWord(const std::string& region, size_t offset) {
-  return LoadU32LE(region.data() + offset);
-}
-
-void SetRegionWord(std::string& region, size_t offset, uint32_t value) {
-  StoreU32LE(value, region.data() + offset);
-}
-
-uint32_t BundleOffset(const std::string& region, uint32_t position) {
-  const uint32_t index_offset = RegionWord(region, 8);
-  return RegionWord(region, index_offset + position * 12 + 4);
-}
+uint32_t RegionWord(const std::string& region, size_t offset) { return LoadU32LE(region.data() + offset); }
+void SetRegionWord(std::string& region, size_t offset, uint32_t value) { StoreU32LE(value, region.data() + offset); }
 
 void OpenArchive(ArchiveReader& archive, const fs::path& path) { archive.Open(path.string(), std::string(), true); }
+
+std::string ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return "(none)";
+}
 
 }  // namespace qil::test

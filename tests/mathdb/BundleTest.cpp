@@ -1,110 +1,98 @@
-// The bundle parser and writer, and the digit-image helpers.
+// The bundle parser and writer, the bank builder's refusals and the digit pictures of numbers.
 #include <gtest/gtest.h>
 
-#include "archive/ArchiveFormat.h"
+#include "base/Exceptions.h"
+#include "mathdb/BankFixture.h"
 #include "mathdb/Bundle.h"
-#include "mathdb/DatabaseError.h"
 #include "mathdb/NumberImages.h"
 
 namespace qil {
 namespace {
 
-std::string Word(uint32_t value) {
-  std::string bytes(4, '\0');
-  StoreU32LE(value, bytes.data());
-  return bytes;
-}
+std::string Word(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }  // little-endian
+std::string Names(const std::string& text) { return Word(static_cast<uint32_t>(text.size())) + text; }
 
-TEST(Bundle, RoundTripKeepsNamesAndBytes) {
-  const std::string picture("\x89PNG\0\x01\x02", 7);
-  const std::string block =
-      BuildBundle("A011/0001", "format", {{"M_image1.png", picture}, {"P.htm", "<p>x</p>"}, {"S.htm", ""}});
-  const ProblemBundle bundle = ProblemBundle::Parse(block);
-  ASSERT_EQ(bundle.Lines().Count(), 5);
-  EXPECT_EQ(bundle.Lines()[0], "A011/0001");
-  ASSERT_EQ(bundle.FileCount(), 3);
-  EXPECT_EQ(bundle.FileName(0), "M_image1.png");
-  EXPECT_EQ(bundle.FileData(0), picture);
-  std::string_view data;
-  ASSERT_TRUE(bundle.FindFile("p.HTM", data));  // letter case ignored
-  EXPECT_EQ(data, "<p>x</p>");
-  ASSERT_TRUE(bundle.FindFile("S.htm", data));
-  EXPECT_EQ(data, "");
-  EXPECT_FALSE(bundle.FindFile("Q.htm", data));
-}
-
-TEST(Bundle, HeaderLinesAreNotFiles) {
-  const ProblemBundle bundle = ProblemBundle::Parse(BuildBundle("P.htm", "S.htm", {}));
-  EXPECT_EQ(bundle.FileCount(), 0);
-  EXPECT_EQ(bundle.IndexOfFile("P.htm"), -1);
-}
-
-TEST(Bundle, HandWrittenBlockWithLfLinesAndSharedRanges) {
-  // Two files pointing at the same bytes, and a range ending exactly at the block's end.
-  const std::string names = "h1\nh2\nP.htm\nS.htm";
-  std::string block = Word(static_cast<uint32_t>(names.size())) + names;
-  const uint32_t data_at = static_cast<uint32_t>(block.size() + 16);
-  block += Word(data_at) + Word(3) + Word(data_at) + Word(3) + "abc";
-  const ProblemBundle bundle = ProblemBundle::Parse(block);
-  ASSERT_EQ(bundle.FileCount(), 2);
-  EXPECT_EQ(bundle.FileData(0), "abc");
-  EXPECT_EQ(bundle.FileData(1), "abc");
-}
-
-void ExpectDamaged(const std::string& block, const std::string& why) {
-  try {
-    ProblemBundle::Parse(block);
-    ADD_FAILURE() << "accepted a damaged block: " << why;
-  } catch (const DatabaseError& error) {
-    EXPECT_NE(std::string(error.what()).find(why), std::string::npos) << error.what();
+TEST(Bundle, RoundTripHandWrittenBlocksAndLinesTheWriterRefuses) {
+  const std::string picture("\x89PNG\0\x01", 6);
+  const ProblemBundle bundle =
+      ProblemBundle::Parse(BuildBundle("A011/1", "format", {{"M_image1.png", picture}, {"S.htm", ""}}));
+  EXPECT_EQ(bundle.FindFile("m_IMAGE1.PNG"), picture);
+  EXPECT_EQ(bundle.FindFile("S.htm"), "");  // empty, but there
+  EXPECT_EQ(bundle.FindFile("P.htm"), std::nullopt);
+  // The two header lines are no files, even when they read like file names.
+  EXPECT_EQ(ProblemBundle::Parse(BuildBundle("P.htm", "S.htm", {})).FindFile("P.htm"), std::nullopt);
+  // By hand: LF line ends, two files sharing bytes, a range up to the block's end.
+  const std::string head = Names("h1\nh2\nP.htm\nS.htm");
+  const auto data_at = static_cast<uint32_t>(head.size() + 16);
+  const ProblemBundle shared = ProblemBundle::Parse(head + Word(data_at) + Word(3) + Word(data_at) + Word(3) + "abc");
+  EXPECT_EQ(shared.FindFile("P.htm"), "abc");
+  EXPECT_EQ(shared.FindFile("S.htm"), "abc");
+  // The writer refuses lines that would break the name text.
+  for (const auto& [header, file] : {std::pair<std::string, std::string>{"", "P.htm"}, {"a\r\nb", "P.htm"},
+                                     {"a", "P\n.htm"}, {"a", std::string("P\0.htm", 6)}, {"a", ""}}) {
+    EXPECT_THROW(BuildBundle(header, "format", {{file, "x"}}), Exception) << header << " / " << file;
   }
 }
 
-TEST(Bundle, DamagedBlocksAreRejected) {
-  ExpectDamaged("", "shorter than its length field");
-  ExpectDamaged("\x05\x00", "shorter than its length field");
-  ExpectDamaged(Word(100) + "h1\r\nh2", "name text (100 bytes) runs past");
-  ExpectDamaged(Word(0xFFFFFFFF) + "h1\r\nh2", "runs past the end");
-  ExpectDamaged(Word(2) + "h1", "fewer than two lines");
-  ExpectDamaged(Word(0), "fewer than two lines");
-  // Three file lines but room for one table entry only.
-  const std::string names = "a\r\nb\r\nx\r\ny\r\nz";
-  ExpectDamaged(Word(static_cast<uint32_t>(names.size())) + names + Word(0) + Word(0),
-                "table of data ranges runs past");
-  // A range reaching one byte past the block, and one whose offset + size wraps 32 bits.
-  const std::string one = "a\r\nb\r\nP.htm";
-  const std::string head = Word(static_cast<uint32_t>(one.size())) + one;
-  const auto size = static_cast<uint32_t>(head.size() + 8);
-  ExpectDamaged(head + Word(0) + Word(size + 1), "\"P.htm\" lies outside the block");
-  ExpectDamaged(head + Word(0xFFFFFFF0) + Word(0x20), "\"P.htm\" lies outside the block");
-}
-
-TEST(Bundle, WriterRejectsLinesThatWouldBreakTheNameText) {
-  EXPECT_THROW(BuildBundle("", "format", {}), Exception);
-  EXPECT_THROW(BuildBundle("a\r\nb", "format", {}), Exception);
-  EXPECT_THROW(BuildBundle("a", "b", {{"P\n.htm", "x"}}), Exception);
-  EXPECT_THROW(BuildBundle("a", "b", {{std::string("P\0.htm", 6), "x"}}), Exception);
-  EXPECT_THROW(BuildBundle("a", "b", {{"", "x"}}), Exception);
-}
-
-TEST(NumberImages, ProblemNumberWithSeparatorImage) {
-  const std::string digit1 = "<img src=\"images/szamok_problem/n1.jpg\" width=\"8\" height=\"22\">";
-  const std::string digit0 = "<img src=\"images/szamok_problem/n0.jpg\" width=\"8\" height=\"22\">";
-  const std::string separator = "<img src=\"images/szamok_problem/nv.jpg\">";
-  EXPECT_EQ(NumberImagesProblem(1000), digit1 + separator + digit0 + digit0 + digit0);
-  EXPECT_EQ(NumberImagesProblem(0), digit0);
-  EXPECT_EQ(NumberImagesProblem(1234567),
-            std::string(NumberImagesProblem(1)) + separator + NumberImagesProblem(234) + separator +
-                NumberImagesProblem(567));
-}
-
-TEST(NumberImages, DigitImagesSkipNonDigits) {
-  const auto line = [](char digit) {
-    return std::string("<img src=\"images/szamok/n") + digit + ".jpg\" width=\"14\" height=\"21\">\r\n";
+TEST(Bundle, DamagedBlocksAreRefusedNamingTheFault) {
+  const std::string one = Names("a\r\nb\r\nP.htm");  // one file; its table entry follows
+  const auto end = static_cast<uint32_t>(one.size() + 8);
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string(3, '\0'), "shorter than its length field"},
+      {Word(100) + "h1\r\nh2", "name text (100 bytes) runs past the end of the block (10 bytes)"},
+      {Word(0xFFFFFFFF) + "h1\r\nh2", "runs past the end"},
+      {Names("h1"), "fewer than two lines"},
+      {Names("a\r\nb\r\nx\r\ny\r\nz") + Word(0) + Word(0), "table of data ranges runs past"},  // 3 files
+      {one + Word(0) + Word(end + 1), "\"P.htm\" lies outside the block"},
+      {one + Word(0xFFFFFFF0) + Word(0x20), "\"P.htm\" lies outside the block"},  // wraps 32 bits
   };
-  EXPECT_EQ(DigitImages("12a3"), "\r\n" + line('1') + line('2') + line('3'));
-  EXPECT_EQ(DigitImages(""), "\r\n");
-  EXPECT_EQ(DigitImages("-9"), "\r\n" + line('9'));
+  for (const auto& [block, why] : cases) {
+    const std::string error = test::ErrorOf([&block = block] { ProblemBundle::Parse(block); });
+    EXPECT_TRUE(error.starts_with("Damaged problem bundle: ") && error.find(why) != std::string::npos) << error;
+  }
+}
+
+// Each bad source is a sound one (an endpoint without problems) plus one fault, named by the message.
+TEST(BankBuilder, RefusesBadSourcesNamingTheCulprit) {
+  namespace fs = std::filesystem;
+  const std::pair<std::function<void(test::BankSource&)>, std::string> cases[] = {
+      {[](auto& s) { s.AddSimpleProblem("A01", "1"); }, "\"problems/A01\": a problem code is a 3-character"},
+      {[](auto& s) { s.AddSimpleProblem("A015", "1"); }, "\"problems/A015\": a problem code"},
+      {[](auto& s) { s.AddSimpleProblem("A010", "1"); }, "\"problems/A010\": a problem code"},
+      {[](auto& s) { s.AddSimpleProblem("A0111", "1"); }, "\"problems/A0111\": a problem code"},
+      {[](auto& s) { s.AddSimpleProblem("Z991", "1"); }, "\"problems/Z991\": endpoint \"Z99\" is not listed"},
+      {[](auto& s) { s.AddProblem("A011", "3", {{"S.htm", "s"}}); }, "\"problems/A011/3\": it has no P.htm"},
+      {[](auto& s) { s.SetEndpoints({"A01=First", "A01=Again"}); }, "line 2: endpoint \"A01\" is listed twice"},
+      {[](auto& s) { s.SetEndpoints({"A01=First", "B02 Second"}); }, "db/endpoints.txt line 2"},
+      {[](auto& s) { fs::remove(s.Root() / "db/endpoints.txt"); }, "needs db/endpoints.txt"},
+      {[](auto& s) { s.AddSimpleProblem("A011", "1a"); }, "\"problems/A011/1a\": the problem number must"},
+      {[](auto& s) { s.AddSimpleProblem("A011", "001"); }, "\"problems/A011/1\": it has the same number as"},
+      {[](auto& s) { fs::create_directories(s.Root() / "problems/A011/1/x"); }, "\"problems/A011/1/x\": a problem"},
+      {[](auto& s) { test::WriteFile(s.Root() / "problems/README", ""); }, "\"problems/README\": it is not a"},
+  };
+  for (const auto& [damage, expected] : cases) {
+    test::TempDir dir(test::TempPlace::kMemory);
+    test::BankSource source(dir.Path());
+    source.SetEndpoints({"A01=First", "B02=Empty"});
+    source.AddSimpleProblem("A011", "1");
+    const std::string region = source.BuildRegion();
+    ASSERT_EQ(region.substr(test::RegionWord(region, 16), test::RegionWord(region, 20)), "A01=1\r\nB02=0\r\n");
+    damage(source);
+    const std::string error = test::ErrorOf([&] { source.BuildRegion(); });
+    EXPECT_NE(error.find(expected), std::string::npos) << error;
+  }
+}
+
+// One picture per digit and the separator picture between groups of three; other characters add nothing.
+TEST(NumberImages, DigitPictures) {
+  std::string number, counter = "\r\n";
+  for (const char c : std::string("1,002,034")) {
+    number += c == ',' ? std::string("<img src=\"images/szamok_problem/nv.jpg\">")
+                       : std::string("<img src=\"images/szamok_problem/n") + c + ".jpg\" width=\"8\" height=\"22\">";
+    if (c != ',') counter += std::string("<img src=\"images/szamok/n") + c + ".jpg\" width=\"14\" height=\"21\">\r\n";
+  }
+  EXPECT_EQ(NumberImagesProblem(1002034), number);
+  EXPECT_EQ(DigitImages("-1,002,034"), counter);
 }
 
 }  // namespace
