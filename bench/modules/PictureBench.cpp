@@ -11,7 +11,7 @@
 
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "modules/PictureTestFiles.h"
+#include "common/pictures/PictureFiles.h"
 #include "picture/Metafile.h"
 #include "picture/PictureToRTF.h"
 #include "picture/RasterDecoders.h"
@@ -22,7 +22,7 @@ namespace {
 constexpr int kSide = 1000;
 
 const std::string& Png() {
-  static const std::string png = testfiles::EncodePNG(kSide, kSide);
+  static const std::string png = picturefiles::EncodePNG(picturefiles::Pattern(kSide, kSide));
   return png;
 }
 

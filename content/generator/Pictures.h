@@ -5,8 +5,10 @@
 // other colour takes its nearest neighbour. Text pictures (grey on white)
 // thus come out as 4-bit palette files. BMP is 24-bit, bottom-up. WMF is a
 // placeable Windows metafile that draws the picture as a 24-bit bitmap; WMZ is
-// the same gzip-compressed. Every encoder is deterministic: equal rasters give
-// equal bytes. Pure functions; errors of the libraries raise std::runtime_error.
+// the same gzip-compressed. The file formats are written by the encoders the
+// picture tests share (tests/common/pictures). Every encoder is deterministic:
+// equal rasters give equal bytes. Pure functions; an error of a library ends
+// the process.
 #pragma once
 
 #include <cstdint>

@@ -1,32 +1,33 @@
-// A content archive built for one test: entries given in memory, written to a
-// temporary file, opened with the reader. The file goes with the object.
-// TempPath and the other file helpers come with common/TestFiles.h.
+// A content archive built for one test from entries given in memory: a
+// temporary file opened with the reader, removed with the object.
 #pragma once
 
-#include <initializer_list>
+#include <filesystem>
 #include <map>
 #include <string>
 
 #include "archive/ArchiveReader.h"
+#include "archive/ArchiveWriter.h"
 #include "common/TestFiles.h"
 
 namespace qil::test {
 
 class TestArchive {
  public:
-  // name -> bytes
-  explicit TestArchive(const std::map<std::string, std::string>& entries);
-  TestArchive(std::initializer_list<std::pair<const std::string, std::string>> entries)
-      : TestArchive(std::map<std::string, std::string>(entries)) {}
-  ~TestArchive();
-  TestArchive(const TestArchive&) = delete;
-  TestArchive& operator=(const TestArchive&) = delete;
-
+  explicit TestArchive(const std::map<std::string, std::string>& entries) {  // name -> bytes
+    ArchiveWriter writer;
+    for (const auto& [name, bytes] : entries) writer.AddEntry(name, bytes);
+    writer.WriteToFile(path_);
+    archive_.Open(path_, std::string(ArchiveWriter::kDefaultProductId), false);
+  }
+  ~TestArchive() {
+    archive_.Close();
+    std::filesystem::remove(path_);
+  }
   ArchiveReader& Archive() { return archive_; }
-  const std::string& Path() const { return path_; }
 
  private:
-  std::string path_;
+  std::string path_ = TempPath("qil-test") + ".dat";
   ArchiveReader archive_;
 };
 

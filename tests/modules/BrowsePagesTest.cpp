@@ -1,312 +1,246 @@
-// The browsing pages end to end: a disc packed with `qilcd pack` and driven
-// through `qilcd session` (path of qilcd in the environment variable QILCD).
+// The browsing pages (lists, level menu, navigation, problem page, goto,
+// index, pictures) served in process over a disc laid out so that every page
+// has cases that can go wrong. Positions, after this edition folds level 4
+// into level 3:
+//   A01  0..59     level 1 (0..29), level 3 (30..59); position 6 (A011/7) has
+//                  M_image1.gif twice in its problem and M_image2.png in its solution
+//   A02  -         no problems
+//   B01  60..69    level 2 (60..63), level 4 (64..69, read as 3)
+//   C01  70..1169  level 1 without solutions, no title page in db/menuid.txt
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <sstream>
-#include <vector>
 
-#include "archive/ArchiveWriter.h"
-#include "common/Qilcd.h"
-#include "mathdb/BankFixture.h"
 #include "mathdb/NumberImages.h"
-#include "modules/BrowseDisc.h"
+#include "modules/PageDisc.h"
 
 namespace qil {
 namespace {
 
-namespace fs = std::filesystem;
+using test::Failure;
 
-using Answer = test::SessionAnswer;
-using test::QilcdRun;
-
+const std::string kPicture("GIF89a\0\r\n\x1a\xff\x00 end", 16);
 const std::string kGotoRedirect =
-    "<html><head>\r\n<meta http-equiv=\"Refresh\" content=\"0;url=gotoerror_h.html\">\r\n"
-    "</head><body></body></html>\r\n";
-const std::string kErrorPage = "<pre>Error executing template script: ";
+    "<html><head>\r\n<meta http-equiv=\"Refresh\" content=\"0;url=gotoerror_h.html\">\r\n</head><body></body></html>\r\n";
+
+const std::map<std::string, std::string> kTemplates = {
+    {"mathlist.stmp",
+     "<%%template%%><%section name=header%>HEAD\n<%/section%><%section name=body%>ROW <%=aname%> <%=endpcode%> "
+     "<%=id%> <%=level%> [<%=num%>] <%=problem%><%/section%><%section name=footer%>FOOT<%/section%>"
+     "<%section name=other%>OTHER<%/section%>"},
+    {"problem_lent.stmp",
+     "<%%template%%><%section name=level1%>L1 <%=l1id%> <%=l1start%>;<%/section%><%section name=level2%>L2 <%=l2id%> "
+     "<%=l2start%>;<%/section%><%section name=level3%>L3 <%=l3id%> <%=l3start%>;<%/section%>"
+     "<%section name=level4%>L4 <%=l4id%> <%=l4start%>;<%/section%>"},
+    {"alsonaviga.stmp",
+     "<%%template%%><%section name=body%>mlo=<%=mlo%> mhi=<%=mhi%> n=<%=n%> goto=<%=goto%><%/section%>"},
+    {"solution.stmp",
+     "<%%template%%><%section name=body%>id=<%=id%> level=<%=level%> endpcode=<%=endpcode%> back=<%=backlink%> "
+     "<%=added_comment0%>ADD<%=added_comment1%>\nnum=<%=num%>\nproblem=<%=problem%>solution=<%=solution%>"
+     "<%/section%>"},
+    {"mathgoto.stmp",
+     "<%%template%%><%section name=body%><%=id%> <%=start%> <%=main%> <%=sub%> <%=titlepage%><%/section%>"},
+    {"main.stmp",
+     "<%%template%%><%section name=body%>A01<%=rangeA01%> A02<%=rangeA02%> B01<%=rangeB01%> C01<%=rangeC01%>"
+     "<%/section%>"},
+    {"mathgfx.stmp", "<%%template%%>"},
+    // The same names, each lacking a section its module fills.
+    {"broken/mathlist.stmp", "<%%template%%><%section name=header%>H<%/section%><%section name=body%>x<%/section%>"},
+    {"broken/problem_lent.stmp", "<%%template%%><%section name=level1%>1<%/section%><%section name=level2%>2<%/section%>"},
+    {"broken/alsonaviga.stmp", "<%%template%%>"},
+    {"broken/solution.stmp", "<%%template%%>"},
+    {"broken/mathgoto.stmp", "<%%template%%>"},
+    {"broken/main.stmp", "<%%template%%>"}};
+
+void WriteBank(test::BankSource& bank) {
+  bank.SetEndpoints({"A01=Fractions", "A02=Empty", "B01=Folded", "C01=Big"});
+  bank.SetDbFile("menuid.txt", "sA01=a01.htm\r\nsB01=b01.htm\r\nsA02=a02.htm\r\n");
+  for (const auto& [code, count] : {std::pair{"A011", 30}, {"A013", 30}, {"B012", 4}, {"B014", 6}, {"C011", 1100}}) {
+    for (int n = 1; n <= count; ++n) {
+      const std::string name = std::string(code) + "/" + std::to_string(n);
+      std::map<std::string, std::string> files = {{"P.htm", "P:" + name}};
+      if (code[0] != 'C') files["S.htm"] = "S:" + name;
+      bank.AddProblem(code, std::to_string(n), files);
+    }
+  }
+  bank.AddProblem("A011", "7",
+                  {{"P.htm", "P:A011/7 <img src=\"M_image1.gif\"><img src=\"M_image1.gif\">"},
+                   {"S.htm", "S:A011/7 <img src=\"M_image2.png\">"},
+                   {"M_image1.gif", kPicture},
+                   {"M_image2.png", "PNG bytes"}});
+}
 
 class BrowsePages : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (test::QilcdPath().empty()) return;
-    disc_ = std::make_unique<test::BrowseDisc>();
-    const QilcdRun pack = Qilcd({"pack", "src", "math.dat"});
-    ASSERT_EQ(pack.exit_code, 0) << pack.err;
-  }
-  static void TearDownTestSuite() { disc_.reset(); }
-
-  void SetUp() override {
-    if (!disc_) GTEST_SKIP() << "QILCD is not set";
-  }
-
-  // Runs qilcd in the disc's folder with stdin from input.
-  static QilcdRun Qilcd(const std::vector<std::string>& args, const std::string& input = "") {
-    return test::RunQilcd(args, input, disc_->Root());
-  }
-
-  // One session over the disc: the answers to the addresses, in order.
-  static std::vector<Answer> Session(const std::vector<std::string>& addresses,
-                                     const std::string& archive = "math.dat") {
-    std::string input;
-    for (const std::string& address : addresses) input += address + "\n";
-    const QilcdRun run = Qilcd({"session", "--archive", archive}, input);
-    EXPECT_EQ(run.exit_code, 0) << run.err;
-    std::vector<Answer> answers = test::ParseSessionAnswers(run.out);
-    EXPECT_EQ(answers.size(), addresses.size());
-    answers.resize(addresses.size());
-    return answers;
-  }
-
-  static Answer Get(const std::string& address) { return Session({address})[0]; }
-
-  static std::unique_ptr<test::BrowseDisc> disc_;
+  test::PageDisc disc{kTemplates, WriteBank};
 };
 
-std::unique_ptr<test::BrowseDisc> BrowsePages::disc_;
-
-// The rows of a list page without their digit pictures: "p000025 A01 000025 1 P:A011/26".
-std::vector<std::string> Rows(const std::string& body) {
+// A list page as "N: first row .. last row" (rows without their digit
+// pictures), "none" for header and footer alone.
+std::string Summary(const std::string& body) {
+  if (body == "HEAD\nFOOT") return "none";
   std::vector<std::string> rows;
   std::istringstream lines(body);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (line.rfind("ROW ", 0) != 0) continue;
-    const size_t open = line.find(" [");
-    const size_t close = line.find("] ", open);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    rows.push_back(line.substr(4, open - 4) + line.substr(close + 1));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t open = line.find(" ["), close = line.find("] ");
+    if (line.starts_with("ROW ")) rows.push_back(line.substr(4, open - 4) + line.substr(close + 1, line.size() - close - 2));
   }
-  return rows;
+  if (rows.empty() || !body.starts_with("HEAD\n") || !body.ends_with("\r\nFOOT")) return "not a list: " + body.substr(0, 300);
+  return std::to_string(rows.size()) + ": " + rows.front() + " .. " + rows.back();
 }
 
-// The digit pictures of the row of a position.
-std::string RowNumber(const std::string& body, const std::string& id) {
-  const size_t row = body.find("ROW p" + id);
-  const size_t open = body.find(" [", row);
-  return body.substr(open + 2, body.find("] ", open) - open - 2);
+TEST_F(BrowsePages, ListsShowTheEndpointsPageOfUpToTwentyFiveRows) {
+  const std::pair<std::string, std::string> lists[] = {
+      // Problem 30 is the 30th of A01: page 2, numbers 26 to 50, levels 1 and 3.
+      {"start=30", "25: p000025 A01 000025 1 P:A011/26 .. p000049 A01 000049 3 P:A013/20"},
+      {"start=25", "25: p000000 A01 000000 1 P:A011/1 .. p000024 A01 000024 1 P:A011/25"},
+      {"start=26", "25: p000025 A01 000025 1 P:A011/26 .. p000049 A01 000049 3 P:A013/20"},
+      {"start=124#p000123", "25: p000120 C01 000120 1 P:C011/51 .. p000144 C01 000144 1 P:C011/75"},
+      {"start=1170", "25: p001145 C01 001145 1 P:C011/1076 .. p001169 C01 001169 1 P:C011/1100"},
+      {"main=A&sub=01", "25: p000000 A01 000000 1 P:A011/1 .. p000024 A01 000024 1 P:A011/25"},
+      {"main=A&sub=01&packet=", "25: p000000 A01 000000 1 P:A011/1 .. p000024 A01 000024 1 P:A011/25"},
+      {"main=A&sub=01&packet=3", "10: p000050 A01 000050 3 P:A013/21 .. p000059 A01 000059 3 P:A013/30"},
+      {"main=B&sub=01&packet=1", "10: p000060 B01 000060 2 P:B012/1 .. p000069 B01 000069 3 P:B014/6"},
+      {"main=C&sub=01&packet=44", "25: p001145 C01 001145 1 P:C011/1076 .. p001169 C01 001169 1 P:C011/1100"},
+      {"main=A&sub=01&packet=4", "none"},
+      {"main=A&sub=02", "none"},
+      {"main=C&sub=01&packet=45", "none"},
+      {"main=A&sub=01XYZ", "none"},  // only an endpoint as written has rows
+      {"main=A&sub=01&packet=0", "none"},
+      {"main=C&sub=01&packet=-1", "none"},
+      {"main=C&sub=01&packet=-2147483647", "none"},
+      {"main=C&sub=01&packet=-2147483648", "none"},
+      {"main=C&sub=01&packet=2147483647", "none"},
+      {"main=C&sub=01&packet=85899347", "none"}};
+  for (const auto& [query, summary] : lists) EXPECT_EQ(Summary(disc.Get("mathlist.stmp?" + query)), summary) << query;
+
+  const FetchResult page = disc.Fetch("mathlist.stmp?start=1170");
+  EXPECT_EQ(page.MimeType, "text/html");
+  EXPECT_EQ(page.Body.find("OTHER"), std::string::npos);
+  // Numbers are digit pictures, here with a thousands separator.
+  const auto digit = [](char d) {
+    return std::string("<img src=\"images/szamok_problem/n") + d + ".jpg\" width=\"8\" height=\"22\">";
+  };
+  const std::string number = digit('1') + "<img src=\"images/szamok_problem/nv.jpg\">" + digit('1') + digit('7') + digit('0');
+  EXPECT_NE(page.Body.find("ROW p001169 C01 001169 1 [" + number + "] "), std::string::npos);
 }
 
-TEST_F(BrowsePages, ListOpenedAtAProblemShowsThePageThatHoldsIt) {
-  const std::vector<Answer> answers = Session(
-      {"mathlist.stmp?start=30", "mathlist.stmp?start=25", "mathlist.stmp?start=26",
-       "mathlist.stmp?start=124#p000123", "mathlist.stmp?start=1170"});
-  // Problem 30 is the 30th of A01: page 2, numbers 26 to 50.
-  const std::vector<std::string> rows = Rows(answers[0].body);
-  ASSERT_EQ(rows.size(), 25u);
-  EXPECT_EQ(rows[0], "p000025 A01 000025 1 P:A011/26");
-  EXPECT_EQ(rows[4], "p000029 A01 000029 1 P:A011/30");
-  EXPECT_EQ(rows[5], "p000030 A01 000030 3 P:A013/1");
-  EXPECT_EQ(rows[24], "p000049 A01 000049 3 P:A013/20");
-  EXPECT_EQ(answers[0].body.substr(0, 5), "HEAD\n");
-  EXPECT_EQ(answers[0].body.substr(answers[0].body.size() - 4), "FOOT");
-  EXPECT_EQ(answers[0].body.find("OTHER"), std::string::npos);
-  EXPECT_EQ(answers[0].mime, "text/html");
-
-  EXPECT_EQ(Rows(answers[1].body).front(), "p000000 A01 000000 1 P:A011/1");
-  EXPECT_EQ(Rows(answers[2].body).front(), "p000025 A01 000025 1 P:A011/26");
-
-  // Problem 124 is the 54th of C01: page 3, positions 120 to 144.
-  const std::vector<std::string> c01 = Rows(answers[3].body);
-  ASSERT_EQ(c01.size(), 25u);
-  EXPECT_EQ(c01[0], "p000120 C01 000120 1 P:C011/51");
-  EXPECT_EQ(c01[3], "p000123 C01 000123 1 P:C011/54");
-  EXPECT_EQ(RowNumber(answers[3].body, "000123"), NumberImagesProblem(124));
-
-  // The last problem: the last full page of C01, with a thousands separator.
-  const std::vector<std::string> last = Rows(answers[4].body);
-  ASSERT_EQ(last.size(), 25u);
-  EXPECT_EQ(last[24], "p001169 C01 001169 1 P:C011/1100");
-  EXPECT_EQ(RowNumber(answers[4].body, "001169"), NumberImagesProblem(1170));
-}
-
-TEST_F(BrowsePages, ListPagesByEndpointAndPacket) {
-  const std::vector<Answer> answers = Session(
-      {"mathlist.stmp?main=A&sub=01", "mathlist.stmp?main=A&sub=01&packet=3",
-       "mathlist.stmp?main=A&sub=01&packet=4", "mathlist.stmp?main=B&sub=01&packet=1",
-       "mathlist.stmp?main=A&sub=02", "mathlist.stmp?main=C&sub=01&packet=44",
-       "mathlist.stmp?main=C&sub=01&packet=45", "mathlist.stmp?main=A&sub=01&packet="});
-  EXPECT_EQ(Rows(answers[0].body).size(), 25u);
-  EXPECT_EQ(Rows(answers[0].body).back(), "p000024 A01 000024 1 P:A011/25");
-
-  const std::vector<std::string> partial = Rows(answers[1].body);
-  ASSERT_EQ(partial.size(), 10u);
-  EXPECT_EQ(partial.front(), "p000050 A01 000050 3 P:A013/21");
-  EXPECT_EQ(partial.back(), "p000059 A01 000059 3 P:A013/30");
-  EXPECT_EQ(answers[2].body, "HEAD\nFOOT");
-
-  // Level 4 problems are shown as level 3 in this edition.
-  const std::vector<std::string> folded = Rows(answers[3].body);
-  ASSERT_EQ(folded.size(), 10u);
-  EXPECT_EQ(folded[3], "p000063 B01 000063 2 P:B012/4");
-  EXPECT_EQ(folded[4], "p000064 B01 000064 3 P:B014/1");
-
-  EXPECT_EQ(answers[4].body, "HEAD\nFOOT");
-  EXPECT_EQ(Rows(answers[5].body).size(), 25u);
-  EXPECT_EQ(answers[6].body, "HEAD\nFOOT");
-  EXPECT_EQ(Rows(answers[7].body).size(), 25u);  // an empty packet is the first page
-}
-
-TEST_F(BrowsePages, ListPacketsOutsideThePagesGiveNoRowsWithoutOverflow) {
-  for (const char* packet : {"0", "-1", "-2147483647", "-2147483648", "2147483647", "85899347"}) {
-    SCOPED_TRACE(packet);
-    const Answer page = Get(std::string("mathlist.stmp?main=C&sub=01&packet=") + packet);
-    EXPECT_EQ(page.status, "200");
-    EXPECT_EQ(page.body, "HEAD\nFOOT");
+TEST_F(BrowsePages, LevelMenuNavigationGotoAndIndex) {
+  const std::pair<std::string, std::string> pages[] = {
+      {"problem_lent.stmp?main=A&sub=01", "L1 000000 1;L3 000030 31;"},
+      {"problem_lent.stmp?main=B&sub=01", "L2 000060 61;L3 000064 65;"},  // level 4 folded into 3
+      {"problem_lent.stmp?start=65", "L2 000060 61;L3 000064 65;"},
+      {"problem_lent.stmp?main=A&sub=02", ""},
+      {"problem_lent.stmp?main=C&sub=01", "L1 000070 71;"},
+      {"alsonaviga.stmp?main=A&sub=01", "mlo=1 mhi=60 n=25 goto=-1"},
+      {"alsonaviga.stmp?start=124", "mlo=71 mhi=1170 n=25 goto=124"},
+      {"alsonaviga.stmp?main=A&sub=02", "mlo=1 mhi=0 n=25 goto=-1"},
+      {"alsonaviga.stmp?main=B&sub=01&start=abc", "mlo=61 mhi=70 n=25 goto=-1"},
+      {"mathgoto.stmp?goto=1", "000000 1 A 01 a01.htm"},
+      {"mathgoto.stmp?goto=65", "000064 65 B 01 b01.htm"},
+      {"mathgoto.stmp?goto=1170", "001169 1170 C 01 "},  // C01 has no title page
+      {"main.stmp", "A01[1-60] A02[---] B01[61-70] C01[71-1,170]"}};
+  for (const auto& [address, body] : pages) EXPECT_EQ(disc.Get(address), body) << address;
+  for (const char* query : {"", "?goto=", "?goto=0", "?goto=abc", "?goto=-1", "?goto=1171", "?goto=4294967296",
+                            "?goto=-2147483648", "?goto=2147483647", "?goto=0&x=1"}) {
+    EXPECT_EQ(disc.Get(std::string("mathgoto.stmp") + query), kGotoRedirect) << query;
+    EXPECT_EQ(disc.Get(std::string("broken/mathgoto.stmp") + query), kGotoRedirect) << "needs no section";
   }
 }
 
-TEST_F(BrowsePages, ListBadNumbersGiveTheErrorPage) {
-  // A bad packet fails after the header has been written.
-  for (const char* packet : {"abc", "2147483648", "99999999999", "1x"}) {
-    SCOPED_TRACE(packet);
-    const Answer page = Get(std::string("mathlist.stmp?main=A&sub=01&packet=") + packet);
-    EXPECT_EQ(page.body.rfind("HEAD\n" + kErrorPage, 0), 0u) << page.body;
-    EXPECT_NE(page.body.find("is not a valid integer value"), std::string::npos) << page.body;
+TEST_F(BrowsePages, ProblemPageWithSolutionBackLinkAndWorksheetMark) {
+  const std::string gfx = "<img src=\"mathgfx.stmp?ID=000006&gfx=M_image";
+  EXPECT_EQ(disc.Get("solution.stmp?id=000006"),
+            "id=000006 level=1 endpcode=A01 back=mathlist.stmp?start=7#p000006 ADD\nnum=" + NumberImagesProblem(7) +
+                "\nproblem=P:A011/7 " + gfx + "1.gif\">" + gfx + "1.gif\">\r\nsolution=S:A011/7 " + gfx + "2.png\">\r\n");
+  // Beyond the last problem: nothing from the database.
+  EXPECT_EQ(disc.Get("solution.stmp?id=5000"), "id=5000 level= endpcode= back=mathlist.stmp?start=5001#p005000 ADD\n"
+                                               "num=" + NumberImagesProblem(5001) + "\nproblem=solution=");
+  const std::pair<std::string, std::string> parts[] = {
+      {"6", "id=6 level=1 endpcode=A01 back=mathlist.stmp?start=7#p000006"},  // the id as requested
+      {"6", "mathgfx.stmp?ID=6&gfx=M_image2.png"},
+      {"0", "back=mathlist.stmp?start=1#p000000 ADD\nnum=" + NumberImagesProblem(1) + "\n"},
+      {"000064", "id=000064 level=3 endpcode=B01 "},
+      {"1169", "back=mathlist.stmp?start=1170#p001169 ADD\nnum=" + NumberImagesProblem(1170) + "\n"}};
+  for (const auto& [id, part] : parts) EXPECT_NE(disc.Get("solution.stmp?id=" + id).find(part), std::string::npos) << part;
+
+  // A problem on the worksheet hides its "add" link; entries are read as comma text.
+  const std::pair<std::string, std::string> worksheets[] = {{"5,123,77", "000123 123 5"}, {"\"6\" 9", "6 000009"}};
+  for (const auto& [worksheet, marked] : worksheets) {
+    disc.SetVar("ws", worksheet);
+    std::istringstream ids(marked);
+    for (std::string id; ids >> id;) EXPECT_NE(disc.Get("solution.stmp?id=" + id).find(" <!--ADD-->\n"), std::string::npos) << id;
   }
-  // A bad start fails before anything is written, on all three pages.
-  for (const char* script : {"mathlist", "problem_lent", "alsonaviga"}) {
+  disc.SetVar("ws", "5,123,0006");  // compared with the position written without leading zeros
+  for (const char* id : {"000012", "1230", "6"}) {
+    EXPECT_NE(disc.Get(std::string("solution.stmp?id=") + id).find(" ADD\n"), std::string::npos) << id;
+  }
+  EXPECT_EQ(disc.Var("ws"), "5,123,0006");
+}
+
+TEST_F(BrowsePages, BadNumbersAndMissingSectionsGiveTheErrorPage) {
+  for (const char* packet : {"abc", "2147483648", "99999999999", "1x"}) {  // after the header
+    const std::string body = disc.Get(std::string("mathlist.stmp?main=A&sub=01&packet=") + packet);
+    EXPECT_TRUE(body.starts_with("HEAD\n" + std::string(test::kErrorPageOpenings[0]))) << body;
+  }
+  for (const char* script : {"mathlist", "problem_lent", "alsonaviga"}) {  // before anything
     for (const char* start : {"", "=", "=abc", "=0", "=-1", "=1171", "=4294967296", "=-2147483648"}) {
-      SCOPED_TRACE(std::string(script) + " start" + start);
-      const Answer page = Get(std::string(script) + ".stmp?start" + start);
-      EXPECT_EQ(page.mime, "text/html");
-      EXPECT_EQ(page.body.rfind(kErrorPage, 0), 0u) << page.body;
+      const std::string page = disc.Get(std::string(script) + ".stmp?start" + start);
+      EXPECT_TRUE(page.starts_with(test::kErrorPageOpenings[0])) << script << start;
     }
   }
-}
-
-TEST_F(BrowsePages, LevelMenuHidesTheLevelsAnEndpointLacks) {
-  const std::vector<Answer> answers =
-      Session({"problem_lent.stmp?main=A&sub=01", "problem_lent.stmp?main=B&sub=01",
-               "problem_lent.stmp?start=65", "problem_lent.stmp?main=A&sub=02",
-               "problem_lent.stmp?main=C&sub=01"});
-  EXPECT_EQ(answers[0].body, "L1 000000 1;L3 000030 31;");
-  EXPECT_EQ(answers[1].body, "L2 000060 61;L3 000064 65;");  // level 4 folded into 3
-  EXPECT_EQ(answers[2].body, answers[1].body);
-  EXPECT_EQ(answers[3].body, "");
-  EXPECT_EQ(answers[4].body, "L1 000070 71;");
-}
-
-TEST_F(BrowsePages, NavigationValues) {
-  const std::vector<Answer> answers =
-      Session({"alsonaviga.stmp?main=A&sub=01", "alsonaviga.stmp?start=124",
-               "alsonaviga.stmp?main=A&sub=02", "alsonaviga.stmp?main=B&sub=01&start=abc"});
-  EXPECT_EQ(answers[0].body, "mlo=1 mhi=60 n=25 goto=-1");
-  EXPECT_EQ(answers[1].body, "mlo=71 mhi=1170 n=25 goto=124");
-  EXPECT_EQ(answers[2].body, "mlo=1000000 mhi=999999 n=25 goto=-1");
-  EXPECT_EQ(answers[3].body, "mlo=61 mhi=70 n=25 goto=-1");
-}
-
-TEST_F(BrowsePages, ProblemPageWithSolutionAndBackLink) {
-  const std::vector<Answer> answers =
-      Session({"solution.stmp?id=000006", "solution.stmp?id=6", "solution.stmp?id=0",
-               "solution.stmp?id=000064", "solution.stmp?id=1169", "solution.stmp?id=5000"});
-  const std::string gfx = "<img src=\"mathgfx.stmp?ID=000006&gfx=M_image";
-  EXPECT_EQ(answers[0].body,
-            "id=000006 level=1 endpcode=A01 back=mathlist.stmp?start=7#p000006 ADD\n"
-            "num=" + NumberImagesProblem(7) + "\n" +
-            "problem=P:A011/7 " + gfx + "1.gif\">" + gfx + "1.gif\">\r\n" +
-            "solution=S:A011/7 " + gfx + "2.png\">\r\n");
-  // The ID goes into the picture links exactly as requested.
-  EXPECT_NE(answers[1].body.find("id=6 level=1 endpcode=A01 back=mathlist.stmp?start=7#p000006"),
-            std::string::npos);
-  EXPECT_NE(answers[1].body.find("mathgfx.stmp?ID=6&gfx=M_image2.png"), std::string::npos);
-
-  EXPECT_NE(answers[2].body.find("back=mathlist.stmp?start=1#p000000"), std::string::npos);
-  EXPECT_NE(answers[2].body.find("num=" + NumberImagesProblem(1) + "\n"), std::string::npos);
-  EXPECT_NE(answers[3].body.find("id=000064 level=3 endpcode=B01 "), std::string::npos);
-  EXPECT_NE(answers[4].body.find("back=mathlist.stmp?start=1170#p001169"), std::string::npos);
-  EXPECT_NE(answers[4].body.find("num=" + NumberImagesProblem(1170) + "\n"), std::string::npos);
-
-  // Beyond the last problem: the page with nothing from the database.
-  EXPECT_EQ(answers[5].body,
-            "id=5000 level= endpcode= back=mathlist.stmp?start=5001#p005000 ADD\n"
-            "num=" + NumberImagesProblem(5001) + "\nproblem=solution=");
-}
-
-TEST_F(BrowsePages, ProblemPageBadIdsGiveTheErrorPage) {
   for (const char* query : {"", "?id=", "?id=abc", "?id=-1", "?id=2147483647", "?id=4294967296"}) {
-    SCOPED_TRACE(query);
-    const Answer page = Get(std::string("solution.stmp") + query);
-    EXPECT_EQ(page.mime, "text/html");
-    EXPECT_EQ(page.body.rfind(kErrorPage, 0), 0u) << page.body;
+    EXPECT_TRUE(disc.Get(std::string("solution.stmp") + query).starts_with(test::kErrorPageOpenings[0])) << query;
   }
-}
-
-TEST_F(BrowsePages, GotoLeadsToTheProblemOrRedirects) {
-  const std::vector<Answer> answers =
-      Session({"mathgoto.stmp?goto=1", "mathgoto.stmp?goto=65", "mathgoto.stmp?goto=1170"});
-  EXPECT_EQ(answers[0].body, "000000 1 A 01 a01.htm");
-  EXPECT_EQ(answers[1].body, "000064 65 B 01 b01.htm");
-  EXPECT_EQ(answers[2].body, "001169 1170 C 01 ");  // C01 has no title page
-
-  for (const char* query : {"", "?goto=", "?goto=0", "?goto=abc", "?goto=-1", "?goto=1171",
-                            "?goto=4294967296", "?goto=-2147483648", "?goto=2147483647"}) {
-    SCOPED_TRACE(query);
-    const Answer page = Get(std::string("mathgoto.stmp") + query);
-    EXPECT_EQ(page.status + " " + page.mime, "200 text/html");
-    EXPECT_EQ(page.body, kGotoRedirect);
+  const std::pair<std::string, std::string> broken[] = {
+      {"mathlist.stmp?main=A&sub=01", "footer"}, {"problem_lent.stmp?main=A&sub=01", "level3"},
+      {"alsonaviga.stmp?main=A&sub=01", "body"}, {"solution.stmp?id=1", "body"},
+      {"mathgoto.stmp?goto=1", "body"},          {"main.stmp", "body"}};
+  for (const auto& [address, section] : broken) {
+    EXPECT_NE(Failure(disc.Get("broken/" + address)).find("section \"" + section + "\""), std::string::npos) << address;
   }
-}
-
-TEST_F(BrowsePages, IndexShowsEveryEndpointsRange) {
-  EXPECT_EQ(Get("main.stmp").body, "A01[1-60] A02[---] B01[61-70] C01[71-1,170]");
 }
 
 TEST_F(BrowsePages, PicturesComeOutByteForByte) {
-  const std::vector<Answer> answers = Session(
-      {"mathgfx.stmp?ID=000006&gfx=M_image1.gif", "mathgfx.stmp?ID=6&gfx=m_IMAGE1.GIF",
-       "mathgfx.stmp?ID=000006&gfx=M_image2.png", "mathgfx.stmp?ID=000006&gfx=M_image9.gif",
-       "mathgfx.stmp?ID=000007&gfx=M_image1.gif", "mathgfx.stmp?ID=abc&gfx=M_image1.gif",
-       "mathgfx.stmp?ID=99999&gfx=M_image1.gif", "mathgfx.stmp?ID=-1&gfx=M_image1.gif",
-       "mathgfx.stmp"});
-  EXPECT_EQ(answers[0].body, test::BrowseDisc::PictureBytes());
-  EXPECT_EQ(answers[1].body, test::BrowseDisc::PictureBytes());
-  EXPECT_EQ(answers[2].body, "PNG bytes");
-  for (size_t i = 0; i < answers.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(answers[i].status + " " + answers[i].mime, "200 application/octet-stream");
-    if (i >= 3) {
-      EXPECT_EQ(answers[i].body, "");
-    }
+  const std::pair<std::string, std::string> pictures[] = {
+      {"ID=000006&gfx=M_image1.gif", kPicture}, {"ID=6&gfx=m_IMAGE1.GIF", kPicture},
+      {"ID=000006&gfx=M_image2.png", "PNG bytes"}, {"ID=000006&gfx=M_image9.gif", ""},
+      {"ID=000007&gfx=M_image1.gif", ""},          {"ID=abc&gfx=M_image1.gif", ""},
+      {"ID=99999&gfx=M_image1.gif", ""},           {"ID=-1&gfx=M_image1.gif", ""}};
+  for (const auto& [query, bytes] : pictures) {
+    const FetchResult answer = disc.Fetch("mathgfx.stmp?" + query);
+    EXPECT_EQ(answer.MimeType + " " + answer.Body, "application/octet-stream " + bytes) << query;
   }
 }
 
-TEST_F(BrowsePages, TemplatesLackingASectionGiveTheErrorPage) {
-  const std::vector<Answer> answers = Session(
-      {"broken/mathlist.stmp?main=A&sub=01", "broken/problem_lent.stmp?main=A&sub=01",
-       "broken/alsonaviga.stmp?main=A&sub=01", "broken/solution.stmp?id=1",
-       "broken/mathgoto.stmp?goto=1", "broken/main.stmp", "broken/mathgoto.stmp?goto=0"});
-  const char* missing[] = {"footer", "level3", "body", "body", "body", "body"};
-  for (size_t i = 0; i < 6; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(answers[i].body.rfind(kErrorPage, 0), 0u) << answers[i].body;
-    EXPECT_NE(answers[i].body.find("Trying to reference non-existing section \"" +
-                                   std::string(missing[i]) + "\""),
-              std::string::npos)
-        << answers[i].body;
-  }
-  EXPECT_EQ(answers[6].body, kGotoRedirect);  // a bad number needs no section
-}
-
-TEST_F(BrowsePages, DatabaseLoadFailureEndsStartUp) {
-  test::BankSource bank(disc_->Source());
+// Start-up loads the database, or an empty one without a bank; the index page
+// refuses counts that add up beyond 32 bits.
+TEST(BrowsePagesStartUp, DamagedOrMissingProblemDatabase) {
+  test::TempDir dir;
+  test::BankSource bank(dir.Path());
+  bank.SetEndpoints({"A01=One", "B01=Two"});
+  bank.AddSimpleProblem("A011", "1");
+  for (const char* name : {"main.stmp", "mathgoto.stmp"}) test::WriteFile(dir.Path() / "db" / name, kTemplates.at(name));
+  const auto serve = [&](const std::string& region, const std::string& path) {
+    bank.WriteArchive(dir.Path() / "disc.dat", region);
+    EngineOptions options;
+    options.ArchivePath = dir.File("disc.dat");
+    std::string error;
+    const std::unique_ptr<Engine> engine = StartEngine(options, error);
+    return engine ? FetchAddress("qilproto://qilproto_local/db/" + path).Body : "failed: " + error;
+  };
+  EXPECT_EQ(serve("", "main.stmp"), "A01 A02 B01 C01");
+  EXPECT_EQ(serve("", "mathgoto.stmp?goto=1"), kGotoRedirect);
   std::string region = bank.BuildRegion();
-  test::SetRegionWord(region, 4, 2);
-  bank.WriteArchive(disc_->Root() / "old.dat", region);
-  const QilcdRun run = Qilcd({"get", "--archive", "old.dat", "main.stmp"});
-  EXPECT_EQ(run.exit_code, 2);
-  EXPECT_EQ(run.err, "Wrong Math DB version.\n");
-  EXPECT_EQ(run.out, "");
-}
-
-TEST_F(BrowsePages, ArchiveWithoutProblemBankServesEmptyPages) {
-  ArchiveWriter writer;
-  writer.AddEntry("main.stmp", test::ReadBytes((disc_->Source() / "main.stmp").string()));
-  writer.AddEntry("mathgoto.stmp", test::ReadBytes((disc_->Source() / "mathgoto.stmp").string()));
-  writer.WriteToFile((disc_->Root() / "bare.dat").string());
-  const std::vector<Answer> answers = Session({"main.stmp", "mathgoto.stmp?goto=1"}, "bare.dat");
-  EXPECT_EQ(answers[0].body, "A01 A02 B01 C01");
-  EXPECT_EQ(answers[1].body, kGotoRedirect);
+  EXPECT_EQ(serve(region, "main.stmp"), "A01[1-1] A02 B01[---] C01");
+  const uint32_t counts = test::RegionWord(region, 16);
+  ASSERT_EQ(region.substr(counts, 14), "A01=1\r\nB01=0\r\n");
+  const std::string damaged = "A01=2147483647\r\nB01=9\r\n";  // over the padding and the bundle behind
+  region.replace(counts, damaged.size(), damaged);
+  test::SetRegionWord(region, 20, static_cast<uint32_t>(damaged.size()));
+  EXPECT_EQ(Failure(serve(region, "main.stmp")), "/db/main.stmp\"\r\nThe problem count of B01 is out of range.</pre>");
+  test::SetRegionWord(region, 4, 2);  // the database's version
+  EXPECT_EQ(serve(region, "main.stmp"), "failed: Wrong Math DB version.");
 }
 
 }  // namespace

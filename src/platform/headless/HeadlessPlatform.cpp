@@ -23,8 +23,10 @@ void HeadlessPlatform::ShowError(const std::string& message) {
 
 bool HeadlessPlatform::SetClipboardRTF(const std::string& document) {
   std::lock_guard<std::mutex> lock(mutex_);
-  clipboard_ = document;
-  if (clipboard_file_.empty()) return true;
+  if (clipboard_file_.empty()) {
+    clipboard_ = document;
+    return true;
+  }
   const std::string temporary = clipboard_file_ + ".tmp";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -40,6 +42,7 @@ bool HeadlessPlatform::SetClipboardRTF(const std::string& document) {
     std::remove(temporary.c_str());
     return false;
   }
+  clipboard_ = document;  // only a document that was copied is on the clipboard
   return true;
 }
 
