@@ -1,16 +1,12 @@
 // Running the qilcd program from tests. Its path comes from the environment
 // variable QILCD, which the build sets for every test; a test that needs
-// qilcd skips when it is unset:
-//
-//   if (test::QilcdPath().empty()) GTEST_SKIP() << "QILCD is not set";
-//
-// RunQilcd runs one command to its end. QilcdSession keeps one
-// `qilcd session` running and asks it one line at a time. Both start the
-// program directly (no shell), so arguments are passed as they are.
-//
-// Session answers are framed as "STATUS MIME SIZE" LF, SIZE bytes, LF. The
-// readers here add a GoogleTest failure for output that breaks the framing
-// and return what they read before it.
+// qilcd skips when it is unset. RunQilcd runs one command to its end;
+// QilcdSession keeps one `qilcd session` running and asks it one line at a
+// time; PackDisc makes a small disc with `qilcd pack`; IsErrorPage tells
+// the engine's error page from other answers. The program starts
+// directly (no shell), so arguments pass as they are. Session answers are
+// framed as "STATUS MIME SIZE" LF, SIZE bytes, LF: the readers add a test
+// failure for output that breaks the framing and return what came before it.
 #pragma once
 
 #include <sys/types.h>
@@ -18,8 +14,10 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qil::test {
@@ -36,13 +34,12 @@ struct QilcdRun {
 };
 
 // Runs qilcd with args and input as its standard input, in the folder dir
-// (the test's own when empty), with environment ("NAME=VALUE" entries) added
-// to the test's, replacing variables of the same names. Waits for it to end;
-// with a positive limit, at most that long: then it kills qilcd (SIGKILL) and
-// sets timed_out. When qilcd cannot be started, exit_code is -1 and err says why.
+// (the test's own when empty), with environment ("NAME=VALUE" entries)
+// replacing or adding to the test's variables. With a positive limit, kills
+// qilcd (SIGKILL, timed_out) once it has run that long. When qilcd cannot be
+// started, exit_code is -1 and err says why.
 QilcdRun RunQilcd(const std::vector<std::string>& args, const std::string& input = "",
-                  const std::filesystem::path& dir = {},
-                  const std::vector<std::string>& environment = {},
+                  const std::filesystem::path& dir = {}, const std::vector<std::string>& environment = {},
                   std::chrono::milliseconds limit = {});
 
 struct SessionAnswer {
@@ -51,16 +48,22 @@ struct SessionAnswer {
   std::string body;
 };
 
+// The module manager's error page opens with one of these, then the address
+// of the failed request and a quote: its wording, written once for all tests.
+inline constexpr std::string_view kErrorPageOpenings[] = {"<pre>Error executing template script: \"",
+                                                          "<pre>Template script not found for template: \""};
+// Whether body holds an error page; with a path ("/main.stmp?x=1"), one for that address.
+bool IsErrorPage(std::string_view body, const std::string& path = "");
+
 // The answers in the whole output of a session.
 std::vector<SessionAnswer> ParseSessionAnswers(const std::string& out);
 
 // One running qilcd with piped standard input and output; its standard error
-// is the test's. Not thread safe. Writing to a qilcd that has died does not
-// raise SIGPIPE: constructing a session ignores that signal for the process.
+// is the test's. Not thread safe. Constructing one ignores SIGPIPE for the
+// process, so a qilcd that died shows as a missing answer.
 class QilcdSession {
  public:
-  // Starts qilcd with args (e.g. {"session", "--archive", "math.dat"}); dir
-  // and environment as for RunQilcd.
+  // Starts qilcd with args; dir and environment as for RunQilcd.
   explicit QilcdSession(const std::vector<std::string>& args, const std::filesystem::path& dir = {},
                         const std::vector<std::string>& environment = {});
   // Ends the input, which ends the session, and waits for qilcd.
@@ -79,5 +82,12 @@ class QilcdSession {
   FILE* in_ = nullptr;
   FILE* out_ = nullptr;
 };
+
+// A small disc: writes files (entry name -> bytes; a problems/ folder
+// becomes the problem database) under dir/src and packs them into dir/name
+// with `qilcd pack` and options (e.g. {"--product-id", "OTHER"}). The
+// archive's path; "" after a test failure when packing failed.
+std::string PackDisc(const std::filesystem::path& dir, const std::map<std::string, std::string>& files,
+                     const std::string& name = "math.dat", const std::vector<std::string>& options = {});
 
 }  // namespace qil::test

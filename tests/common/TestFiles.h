@@ -1,9 +1,7 @@
 // Files and folders for tests: a temporary folder that removes itself with
 // everything in it, fresh temporary names, and whole-file reads and writes.
-//
 // Creating a folder or writing a file throws std::runtime_error on failure;
-// reading a file that cannot be opened gives "". Nothing here keeps shared
-// state except the counter behind TempPath, which is atomic.
+// reading a file that cannot be opened gives "".
 #pragma once
 
 #include <filesystem>
@@ -12,8 +10,7 @@
 namespace qil::test {
 
 // Where a TempDir lies: the system's temporary directory, or memory
-// (/dev/shm) where the system offers it, for tests that write thousands of
-// small files.
+// (/dev/shm, where there is one) for tests that write many files.
 enum class TempPlace { kDisk, kMemory };
 
 // A fresh folder, removed with everything in it at the end.
