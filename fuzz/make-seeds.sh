@@ -12,6 +12,8 @@
 #   picture   the smallest pictures of the disc in each format (png, jpg, bmp,
 #             wmf, wmz) and its small jpg entries, each behind the byte that
 #             picks the extension
+#   metafile  the disc's wmf and wmz pictures of those, and metafiles written
+#             here: text, shapes and bitmaps, and the text one gzipped
 #   rtf       clipboard documents (qilcd session --clipboard) of single
 #             problems and of worksheets, alone and joined by the fragment
 #             separator 0x01
@@ -41,7 +43,7 @@ if [ ! -x "$qilcd" ] || [ ! -f "$disc" ]; then
   exit 1
 fi
 
-for target in template picture rtf url request archive bundle mathdb; do
+for target in template picture metafile rtf url request archive bundle mathdb; do
   rm -rf "${out:?}/$target"
   mkdir -p "$out/$target"
 done
@@ -213,6 +215,69 @@ session.close()
 shutil.rmtree(work)
 PYTHON
 
+# Metafiles: those of the picture seeds, and one per group of records drawn.
+python3 - "$out" <<'PYTHON'
+import gzip, os, struct, sys
+
+out = sys.argv[1]
+for name in sorted(os.listdir(os.path.join(out, "picture"))):
+    with open(os.path.join(out, "picture", name), "rb") as f:
+        data = f.read()
+    if data[:1] in (b"\x03", b"\x04"):  # the choice bytes of .wmf and .wmz
+        with open(os.path.join(out, "metafile", name), "wb") as f:
+            f.write(data[1:])
+
+
+def metafile(records):
+    body = b""
+    for function, words, tail in records:
+        params = struct.pack("<%dH" % len(words), *(w & 0xFFFF for w in words)) + tail + b"\0" * (len(tail) % 2)
+        body += struct.pack("<IH", 3 + len(params) // 2, function) + params
+    body += struct.pack("<IH", 3, 0)
+    header = struct.pack("<HHHIHIH", 1, 9, 0x300, 9 + len(body) // 2, 16, 64, 0)
+    placeable = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, 2880, 1440, 1440, 0)
+    checksum = 0
+    for (word,) in struct.iter_unpack("<H", placeable):
+        checksum ^= word
+    return placeable + struct.pack("<H", checksum) + header + body
+
+
+def font(height, escapement, charset, face):
+    return (0x02FB, [height, 0, escapement, escapement, 700], bytes([1, 1, 0, charset, 0, 0, 0, 0x12]) + face.ljust(32, b"\0"))
+
+
+def text(x, y, s):
+    return (0x0521, [len(s)], s + b"\0" * (len(s) % 2) + struct.pack("<hh", y, x))
+
+
+mapping = [(0x0103, [8], b""), (0x020B, [0, 0], b""), (0x020C, [1440, 2880], b"")]
+texts = mapping + [
+    font(-300, 0, 0, b"Times New Roman"), (0x012D, [0], b""), (0x0102, [1], b""), (0x012E, [24], b""),
+    text(100, 500, b"f(x) ="), font(-300, 0, 2, b"Symbol"), (0x012D, [1], b""),
+    (0x0A32, [500, 1000, 3, 6, 1000, 200, 1600, 700], b"a\xe5\xd6\0" + struct.pack("<3h", 150, 150, 150)),
+    font(250, 900, 0, b"Arial"), (0x012D, [2], b""), (0x012E, [7], b""), (0x0102, [2], b""),
+    (0x0209, [0xFF, 0], b""), (0x0201, [0xFF00, 0], b""), text(2600, 1300, b"Up"), text(0, 0, b"+")]
+shapes = [(0x0103, [7], b""), (0x020B, [100, 0], b""), (0x020C, [-100, 200], b""), (0x020E, [100, 200], b""),
+          (0x02FA, [1, 0, 0, 0xFF, 0], b""), (0x02FC, [2, 0, 0x80, 5], b""), (0x012D, [0], b""),
+          (0x012D, [1], b""), (0x001E, [], b""), (0x0416, [90, 190, 10, 10], b""), (0x0106, [2], b""),
+          (0x0324, [5, 100, 5, 127, 90, 55, 35, 145, 35, 73, 90], b""),
+          (0x0538, [2, 3, 3, 0, 0, 50, 0, 0, 50, 60, 60, 90, 60, 60, 90], b""), (0x0127, [-1], b""),
+          (0x061C, [20, 20, 90, 180, 10, 20], b""), (0x0418, [90, 180, 10, 20], b""),
+          (0x0817, [10, 100, 50, 180, 90, 180, 10, 20], b""), (0x0830, [50, 20, 50, 180, 90, 180, 10, 20], b""),
+          (0x081A, [10, 100, 50, 180, 90, 180, 10, 20], b""), (0x0104, [7], b""), (0x0214, [0, 0], b""),
+          (0x0213, [100, 200], b""), (0x041B, [90, 190, 10, 10], b"")]
+dib = struct.pack("<IiiHHIIiiII", 40, 2, 2, 1, 24, 0, 16, 0, 0, 0, 0) + bytes(
+    [255, 0, 0, 255, 255, 255, 0, 0] + [0, 0, 255, 0, 255, 0, 0, 0])
+bitmaps = mapping + [(0x0F43, [0x20, 0xCC, 0, 2, 2, 0, 0, 1440, 1440, 0, 0], dib),
+                     (0x0940, [0xC6, 0x88, 0, 0, 720, 720, 100, 1500], dib),
+                     (0x061D, [0x21, 0xF0, 300, 300, 1000, 2000], b"")]
+for name, records in (("text.wmf", texts), ("shapes.wmf", shapes), ("bitmaps.wmf", bitmaps)):
+    with open(os.path.join(out, "metafile", name), "wb") as f:
+        f.write(metafile(records))
+with open(os.path.join(out, "metafile", "text.wmz"), "wb") as f:
+    f.write(gzip.compress(metafile(texts), mtime=0))
+PYTHON
+
 if [ -n "$fuzz_build" ]; then
   tool=$fuzz_build/fuzz/qil_fuzz_seeds
   "$tool" bundles "$disc" "$out/bundle"
@@ -232,6 +297,6 @@ if [ -n "$fuzz_build" ]; then
   "$tool" plain-archive "$small/small.dat" "$out/archive/small_plain.bin"
 fi
 
-for target in template picture rtf url request archive bundle mathdb; do
+for target in template picture metafile rtf url request archive bundle mathdb; do
   printf '%-9s %4d seeds\n' "$target" "$(ls "$out/$target" | wc -l)"
 done

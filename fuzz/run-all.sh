@@ -25,7 +25,7 @@ seconds=${1:-300}
 build=${BUILD_DIR:-build}
 fuzz_build=${FUZZ_BUILD_DIR:-build-fuzz}
 jobs=${JOBS:-2}
-targets=(archive template url picture rtf bundle mathdb request)
+targets=(archive template url picture metafile rtf bundle mathdb request)
 
 if ! command -v clang++ >/dev/null 2>&1; then
   sudo=""

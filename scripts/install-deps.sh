@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev zlib1g-dev libpng-dev libjpeg-dev
   libglib2.0-dev media-types
-  libcairo2-dev libpango1.0-dev fonts-dejavu-core
+  libcairo2-dev libpango1.0-dev librsvg2-dev fonts-dejavu-core
   python3-fonttools fontconfig
   libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libfontconfig-dev
   xvfb xauth xclip xdotool dbus

@@ -1,0 +1,71 @@
+#include "metafile/MetafileRenderer.h"
+
+#include <cstdio>
+
+#include "metafile/CairoCanvas.h"
+#include "metafile/MetafilePlayer.h"
+#include "metafile/SvgCanvas.h"
+
+namespace qil {
+namespace {
+
+using namespace metafile;
+
+void Report(const std::string& problem) {
+  if (!problem.empty()) std::fprintf(stderr, "metafile: %s; the picture may be incomplete\n", problem.c_str());
+}
+
+struct SvgResult {
+  std::string svg;
+  bool needs_raster;
+};
+
+SvgResult DrawSvg(const MetafileBytes& bytes) {
+  const Frame frame = FrameOf(bytes, 1);
+  TextShaper shaper;
+  SvgCanvas canvas(frame.width, frame.height);
+  MetafilePlayer player(frame, shaper, canvas);
+  player.Play(bytes.Records());
+  std::string problem = player.Problem();
+  if (canvas.Truncated() && problem.empty()) problem = "the SVG document grew past its limit";
+  Report(problem);
+  const bool needs_raster = canvas.NeedsRaster();
+  return SvgResult{canvas.Finish(), needs_raster};
+}
+
+std::string DrawPng(const MetafileBytes& bytes, double scale, bool report) {
+  const Frame frame = FrameOf(bytes, scale);
+  TextShaper shaper;
+  CairoCanvas canvas(frame.width, frame.height, shaper);
+  MetafilePlayer player(frame, shaper, canvas);
+  player.Play(bytes.Records());
+  if (report) Report(player.Problem());
+  return canvas.Png();
+}
+
+}  // namespace
+
+bool LooksLikeMetafile(std::string_view data) { return MetafileBytes::Open(data).has_value(); }
+
+std::optional<std::string> RenderMetafileToSvg(std::string_view data) {
+  const auto bytes = MetafileBytes::Open(data);
+  if (!bytes) return std::nullopt;
+  return DrawSvg(*bytes).svg;
+}
+
+std::optional<std::string> RenderMetafileToPng(std::string_view data, double scale) {
+  const auto bytes = MetafileBytes::Open(data);
+  if (!bytes) return std::nullopt;
+  return DrawPng(*bytes, scale, true);
+}
+
+std::optional<RenderedPicture> RenderMetafile(std::string_view data, double png_scale) {
+  const auto bytes = MetafileBytes::Open(data);
+  if (!bytes) return std::nullopt;
+  SvgResult svg = DrawSvg(*bytes);
+  if (!svg.needs_raster) return RenderedPicture{std::move(svg.svg), "image/svg+xml"};
+  // The SVG pass has told of any problem already.
+  return RenderedPicture{DrawPng(*bytes, png_scale, false), "image/png"};
+}
+
+}  // namespace qil
