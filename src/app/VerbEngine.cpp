@@ -50,13 +50,16 @@ bool ReadFixedTimeOfDay(const char* verb, std::optional<uint32_t>& time) {
   return true;
 }
 
-// Reads --archive FILE and --clipboard FILE; the rest is positional. Then
+// Reads --archive FILE, --clipboard FILE and --display (metafile pictures
+// answered drawn, as a viewer gets them); the rest is positional. Then
 // reads the fixed time of day. False (after one line on stderr) on an unknown
 // option, a missing value or a bad time of day.
 bool ParseEngineArgs(const char* verb, const Args& args, EngineArgs& out) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--archive" || arg == "--clipboard") {
+    if (arg == "--display") {
+      out.options.DisplayPictures = true;
+    } else if (arg == "--archive" || arg == "--clipboard") {
       if (i + 1 >= args.size()) {
         std::cerr << "qilcd " << verb << ": " << arg << " needs a file name" << std::endl;
         return false;
@@ -109,8 +112,7 @@ int RunGet(const Args& args) {
   EngineArgs parsed;
   if (!ParseEngineArgs("get", args, parsed)) return 2;
   if (parsed.positional.size() != 1) {
-    std::cerr << "usage: qilcd get [--archive FILE] [--clipboard FILE] URL\n"
-                 "  URL: qilproto://qilproto_local/PATH, or just PATH" << std::endl;
+    std::cerr << "usage: qilcd get [--archive FILE] [--clipboard FILE] [--display] URL" << std::endl;
     return 2;
   }
   RunPlatform platform(parsed.clipboard_file, parsed.time_of_day);
@@ -131,7 +133,7 @@ int RunSession(const Args& args) {
   EngineArgs parsed;
   if (!ParseEngineArgs("session", args, parsed)) return 2;
   if (!parsed.positional.empty()) {
-    std::cerr << "usage: qilcd session [--archive FILE] [--clipboard FILE]" << std::endl;
+    std::cerr << "usage: qilcd session [--archive FILE] [--clipboard FILE] [--display]" << std::endl;
     return 2;
   }
   RunPlatform platform(parsed.clipboard_file, parsed.time_of_day);

@@ -15,5 +15,6 @@ int RunCat(const Args& args);      // VerbArchive.cpp
 int RunGet(const Args& args);      // VerbEngine.cpp
 int RunSession(const Args& args);  // VerbEngine.cpp
 int RunDb(const Args& args);       // VerbDb.cpp
+int RunRender(const Args& args);   // VerbRender.cpp
 
 }  // namespace qil::app

@@ -15,6 +15,7 @@ const Verb kVerbs[] = {
     {"pack", qil::app::RunPack},       {"ls", qil::app::RunList},
     {"cat", qil::app::RunCat},         {"get", qil::app::RunGet},
     {"session", qil::app::RunSession}, {"db", qil::app::RunDb},
+    {"render", qil::app::RunRender},
 };
 
 int Usage() {
@@ -22,12 +23,14 @@ int Usage() {
                "  qilcd pack SRC_DIR OUT_FILE [--product-id ID] [--content-key KEY]\n"
                "  qilcd ls ARCHIVE\n"
                "  qilcd cat ARCHIVE NAME\n"
-               "  qilcd get [--archive FILE] [--clipboard FILE] URL\n"
-               "  qilcd session [--archive FILE] [--clipboard FILE]\n"
+               "  qilcd get [--archive FILE] [--clipboard FILE] [--display] URL\n"
+               "  qilcd session [--archive FILE] [--clipboard FILE] [--display]\n"
                "      get and session take addresses as qilproto://qilproto_local/PATH or just PATH;\n"
                "      session reads one per line and answers 'STATUS MIME SIZE', the body, a LF;\n"
+               "      --display answers metafile pictures drawn as SVG, as a viewer gets them;\n"
                "      QILCD_UTC_TIME_OF_DAY_MS=N (0..86399999) fixes the UTC time of day they see\n"
-               "  qilcd db ARCHIVE\n";
+               "  qilcd db ARCHIVE\n"
+               "  qilcd render PICTURE OUT     a metafile picture drawn as SVG, or PNG when OUT ends in .png\n";
   return 2;
 }
 

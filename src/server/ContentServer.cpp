@@ -4,6 +4,7 @@
 
 #include "archive/ArchiveReader.h"
 #include "base/Exceptions.h"
+#include "metafile/MetafileRenderer.h"
 #include "base/UrlText.h"
 #include "protocol/ProtocolHandler.h"
 
@@ -68,6 +69,12 @@ void ContentServer::GetContent(const std::string& url, std::string& mimeType, in
     mimeType = mime_types_.GetMIMEType(entry);
     archive_.ReadFile(entry, std::string(), *stream);
     stream->SetPosition(0);
+  }
+  if (display_pictures_ && mimeType != "text/html" && LooksLikeMetafile(stream->View())) {
+    if (std::optional<RenderedPicture> drawn = RenderMetafile(stream->View())) {
+      stream = std::make_unique<MemoryStream>(std::move(drawn->bytes));
+      mimeType = drawn->mime;
+    }
   }
   if (stream->Size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
     throw StreamError("The answer to " + url + " is too large");

@@ -11,6 +11,14 @@
 // destructor) withdraws it. A front end whose web view must be told about the
 // scheme installs scheme hooks, which both calls run.
 //
+// Answers for display: a server that serves a viewer (the desktop program's
+// web view, a browser) answers metafile pictures (WMF and WMZ, whether an
+// archive entry or the answer of a picture page) drawn as SVG, "image/svg+xml"
+// (PNG, "image/png", where SVG cannot express them). A metafile that cannot be
+// drawn keeps its stored bytes. Without display answers every answer is the
+// stored bytes; the clipboard export reads pictures from the database and
+// always gets the stored bytes.
+//
 // The server owns the module manager and the MIME table, not the archive.
 // No lock: requests reach it one at a time; errors other than the manager's
 // (which become pages) pass out of GetContent unchanged.
@@ -49,6 +57,9 @@ class ContentServer {
   ContentServer(const ContentServer&) = delete;
   ContentServer& operator=(const ContentServer&) = delete;
 
+  // Whether metafile pictures are answered drawn for display (see above).
+  void SetDisplayPictures(bool display) { display_pictures_ = display; }
+
   // Makes this server answer scheme. Nothing happens when already registered.
   void RegisterNamespace(const std::string& scheme);
   // Withdraws it. Nothing happens when not registered.
@@ -67,6 +78,7 @@ class ContentServer {
 
  private:
   bool registered_ = false;
+  bool display_pictures_ = false;
   MimeTypes mime_types_;
   std::string scheme_;
   ArchiveReader& archive_;

@@ -84,6 +84,7 @@ bool DesktopProgram::Startup() {
 
   EngineOptions engine_options;
   engine_options.ArchivePath = options_.ArchivePath;
+  engine_options.DisplayPictures = true;  // the web view cannot draw metafiles
   if (!options_.MIMETypesPath.empty()) engine_options.MIMETypesPath = options_.MIMETypesPath;
   engine_options.AfterArchiveOpened = [&version] {
     if (!IsSuitableWebEngine(version)) throw StartupError(kWebEngineMessage);

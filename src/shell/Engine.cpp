@@ -12,6 +12,7 @@ Engine::Engine(const EngineOptions& options) {
     archive_->Open(options.ArchivePath, options.ProductId, false);
     if (options.AfterArchiveOpened) options.AfterArchiveOpened();
     server_ = std::make_unique<ContentServer>(*archive_, options.MIMETypesPath);
+    server_->SetDisplayPictures(options.DisplayPictures);
     RegisterModules(*this);
     server_->RegisterNamespace(kSchemeName);
   } catch (...) {

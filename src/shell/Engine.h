@@ -35,6 +35,8 @@ struct EngineOptions {
   std::string ArchivePath = "math.dat";
   std::string ProductId = "QVRTLNDX100";
   std::string MIMETypesPath = MimeTypes::kSystemTable;
+  // Metafile pictures answered drawn as SVG, for a viewer (see ContentServer.h).
+  bool DisplayPictures = false;
   // Runs right after the archive opened, before the server exists: the
   // desktop program's checks of its surroundings. Raising ends start-up.
   std::function<void()> AfterArchiveOpened;

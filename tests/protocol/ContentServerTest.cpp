@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "framework/TestArchive.h"
+#include "picture/Metafile.h"
 #include "protocol/ProtocolHandler.h"
 
 namespace qil {
@@ -70,6 +71,32 @@ TEST_F(ContentServerTest, EntriesComeWithTheirTypeAndTemplatesRunThroughTheManag
   for (const auto& [address, answer] : cases) EXPECT_EQ(Get(address), answer) << address;
   // A template named in capitals goes to the manager (which finds no module for it).
   EXPECT_TRUE(Get(local + "/MathList.STMP?start=5").starts_with("text/html 77 <pre>"));
+}
+
+// A viewer gets metafiles drawn; everyone else, and every other answer, the stored bytes.
+TEST(ContentServerDisplay, MetafilesAreDrawnOnlyForDisplay) {
+  Bitmap24 bitmap;
+  bitmap.width = 3;
+  bitmap.height = 2;
+  bitmap.pixels.assign(bitmap.Stride() * 2, 0x80);
+  MemoryStream metafile;
+  WritePlaceableMetafile(bitmap, metafile);
+  test::TestArchive archive({{"p.wmf", metafile.Bytes()}, {"not.wmf", "plain text"}});
+  ContentServer server(archive.Archive(), "/nonexistent/mime.types");
+  const auto get = [&server](const std::string& address) {
+    std::string mime;
+    int32_t size = 0;
+    std::unique_ptr<MemoryStream> stream;
+    server.GetContent("qilproto://qilproto_local/" + address, mime, size, stream);
+    return mime + " " + stream->Bytes();
+  };
+  const std::string stored = get("p.wmf");
+  EXPECT_EQ(stored.substr(stored.find(' ') + 1), metafile.Bytes());
+  server.SetDisplayPictures(true);
+  const std::string drawn = get("p.wmf");
+  EXPECT_EQ(drawn.rfind("image/svg+xml <?xml", 0), 0u) << drawn.substr(0, 80);
+  EXPECT_NE(drawn.find("width=\"3\" height=\"2\""), std::string::npos) << drawn.substr(0, 300);
+  EXPECT_EQ(get("not.wmf"), stored.substr(0, stored.find(' ')) + " plain text");
 }
 
 TEST_F(ContentServerTest, RegistrationSetsAndClearsTheProcessWideHandlerOnce) {

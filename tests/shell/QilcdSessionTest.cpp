@@ -1,13 +1,16 @@
 // What qilcd adds to the engine, over a disc packed here: the session's
 // framing, get's output and exit codes, start-up failures and bad arguments,
-// the fixed time of day and the clipboard file. What pages say is tested in
+// the fixed time of day, the clipboard file and the render verb. What pages
+// say, and how metafiles are drawn, is tested in
 // process by the page tests.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "base/MemoryStream.h"
 #include "common/Qilcd.h"
 #include "common/TestFiles.h"
+#include "picture/Metafile.h"
 
 namespace qil::test {
 namespace {
@@ -25,12 +28,12 @@ class Qilcd : public ::testing::Test {
     return RunQilcd(args, "index.html\n", dir_.Path(), environment);
   }
   // A failed run: exit code 2, nothing on stdout, no clipboard file, and
-  // (when one_line) exactly one line on stderr.
-  void ExpectRefused(const QilcdRun& run, bool one_line = true) {
+  // exactly one line on stderr.
+  void ExpectRefused(const QilcdRun& run) {
     EXPECT_EQ(run.exit_code, 2) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_FALSE(run.err.empty());
-    EXPECT_TRUE(!one_line || run.err.find('\n') == run.err.size() - 1) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
     EXPECT_FALSE(std::filesystem::exists(dir_.File("clip.rtf")));
   }
 
@@ -69,7 +72,7 @@ TEST_F(Qilcd, StartUpFailuresAndBadArgumentsAreRefused) {
   using Args = std::vector<std::string>;
   for (const Args& args : {Args{"get", "--archive"}, Args{"session", "--clipboard"}, Args{"session", "--bogus"},
                            Args{"session", "extra"}, Args{"get", "a", "b"}, Args{"get"}}) {
-    ExpectRefused(Run(args), args[0] == "session" || args.size() == 2);  // get's usage takes two lines
+    ExpectRefused(Run(args));
   }
 }
 
@@ -82,6 +85,29 @@ TEST_F(Qilcd, TimeOfDayIsMillisecondsSinceMidnight) {
     ExpectRefused(run);
     EXPECT_NE(run.err.find("QILCD_UTC_TIME_OF_DAY_MS"), std::string::npos) << value;
   }
+}
+
+// render: a metafile's display form, whole or not at all.
+TEST_F(Qilcd, RenderWritesTheDisplayFormOfAMetafile) {
+  Bitmap24 bitmap;
+  bitmap.width = bitmap.height = 4;
+  bitmap.pixels.assign(bitmap.Stride() * 4, 0x40);
+  MemoryStream metafile;
+  WritePlaceableMetafile(bitmap, metafile);
+  WriteBytes(dir_.File("p.wmf"), metafile.Bytes());
+  EXPECT_EQ(Run({"render", "p.wmf", "p.svg"}).exit_code, 0);
+  EXPECT_EQ(ReadBytes(dir_.File("p.svg")).rfind("<?xml", 0), 0u);
+  EXPECT_EQ(Run({"render", "p.wmf", "p.png"}).exit_code, 0);
+  EXPECT_EQ(ReadBytes(dir_.File("p.png")).substr(1, 3), "PNG");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"render", "index.html", "x.svg"},
+                                               {"render", "absent.wmf", "x.svg"},
+                                               {"render", "p.wmf", "no-such-folder/x.svg"}}) {
+    const QilcdRun run = Run(args);
+    EXPECT_EQ(run.exit_code, 1) << args[1];
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("x.svg")));
+  EXPECT_EQ(Run({"render", "p.wmf"}).exit_code, 2);
 }
 
 }  // namespace
