@@ -5,14 +5,25 @@
 // runs (two faces, the Symbol font, sizes, advances) and 3 lines, and a DIB
 // picture as the picture writer stores raster pictures. The PNGs decoded are
 // the renderer's own PNG of each. BM_*AgainstDecode time a rendering and the
-// decode in turn in every iteration and report their ratio (render_per_decode);
-// no goal is set yet, the disc's own metafiles will come later.
+// decode in turn in every iteration and report their ratio (render_per_decode).
+//
+// BM_DiscMetafilesAgainstDecode does the same for every WMF and WMZ picture
+// of the disc named by QIL_DEMO_DISC (the demo disc): each iteration draws
+// every one as SVG and decodes a PNG of the same pixel size, and reports the
+// ratio over all of them and for the slowest picture (the goal is 2).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <functional>
 
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "archive/ArchiveReader.h"
 #include "base/MemoryStream.h"
+#include "base/StringList.h"
+#include "mathdb/MathDatabase.h"
 #include "metafile/MetafileRenderer.h"
 #include "metafile/WmfWriter.h"
 #include "picture/Metafile.h"
@@ -120,6 +131,75 @@ void BM_SvgAgainstDecode(benchmark::State& state) {
   state.counters["render_per_decode"] = decode_s > 0 ? render_s / decode_s : 0;
 }
 BENCHMARK(BM_SvgAgainstDecode)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Every metafile picture of the disc at path, with a PNG of its pixel size.
+struct DiscPicture {
+  std::string metafile;
+  std::string png;
+};
+
+std::vector<DiscPicture> DiscMetafiles(const char* path) {
+  std::vector<DiscPicture> pictures;
+  ArchiveReader archive;
+  archive.Open(path, std::string(), /*skip_product_check=*/true);
+  MathDatabase db;
+  db.Load(archive);
+  for (int32_t position = 0; position < db.RecordCount(); ++position) {
+    StringList names;
+    db.ListPageGraphics(ProblemID(position), names);
+    for (int i = 0; i < names.Count(); ++i) {
+      const std::string name = names[i].substr(2);
+      if (i > 0 && names[i - 1].substr(2) == name) continue;  // on both pages
+      MemoryStream file;
+      db.GetGraphic(ProblemID(position), name, file);
+      if (!LooksLikeMetafile(file.View())) continue;
+      if (std::optional<std::string> png = RenderMetafileToPng(file.View())) pictures.push_back({file.Bytes(), *png});
+    }
+  }
+  return pictures;
+}
+
+void BM_DiscMetafilesAgainstDecode(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  const char* disc = std::getenv("QIL_DEMO_DISC");
+  if (disc == nullptr) {
+    state.SkipWithError("QIL_DEMO_DISC names no disc");
+    return;
+  }
+  static const std::vector<DiscPicture> pictures = DiscMetafiles(disc);
+  if (pictures.empty()) {
+    state.SkipWithError("the disc holds no metafile pictures");
+    return;
+  }
+  std::vector<double> render_s(pictures.size()), decode_s(pictures.size());
+  for (auto _ : state) {
+    double elapsed = 0;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+      auto start = Clock::now();
+      benchmark::DoNotOptimize(DecodePNG(pictures[i].png));
+      decode_s[i] += std::chrono::duration<double>(Clock::now() - start).count();
+      start = Clock::now();
+      benchmark::DoNotOptimize(RenderMetafileToSvg(pictures[i].metafile));
+      const double drawn = std::chrono::duration<double>(Clock::now() - start).count();
+      render_s[i] += drawn;
+      elapsed += drawn;
+    }
+    state.SetIterationTime(elapsed);
+  }
+  double render_all = 0, decode_all = 0, worst = 0;
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    render_all += render_s[i];
+    decode_all += decode_s[i];
+    worst = std::max(worst, render_s[i] / decode_s[i]);
+  }
+  const double iterations = static_cast<double>(state.iterations());
+  state.counters["pictures"] = static_cast<double>(pictures.size());
+  state.counters["render_ms_per_picture"] = render_all / iterations / pictures.size() * 1e3;
+  state.counters["decode_ms_per_picture"] = decode_all / iterations / pictures.size() * 1e3;
+  state.counters["render_per_decode"] = render_all / decode_all;
+  state.counters["worst_render_per_decode"] = worst;
+}
+BENCHMARK(BM_DiscMetafilesAgainstDecode)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace qil
