@@ -5,6 +5,7 @@
 
 #include "Artwork.h"
 #include "MathText.h"
+#include "WmfRecorder.h"
 #include "base/Convert.h"
 
 namespace qil::disc {
@@ -59,24 +60,35 @@ const Group& GroupOf(const Topic& topic) {
 void WriteProblem(Output& out, Renderer& renderer, const BankEntry& entry, uint64_t seed, DiscReport& report) {
   const Problem& p = entry.problem;
   const std::string dir = "problems/" + entry.Code() + "/" + Padded(entry.number) + "/";
-  const ProblemFormats formats = FormatsFor(seed, entry.Code(), entry.number);
+  const ProblemFormats formats =
+      FormatsFor(seed, entry.Code(), entry.number, HasFormulas(p.statement), HasFormulas(p.solution));
   int index = 0;
-  auto save = [&](const Raster& raster, PictureFormat format, const std::string& alt) {
-    PagePicture pic{"M_image" + std::to_string(++index) + Extension(format), raster.width, raster.height, alt};
-    out.Write(dir + pic.name, Encode(raster, format));
+  auto write = [&](int width, int height, const Bytes& bytes, PictureFormat format, const std::string& alt) {
+    PagePicture pic{"M_image" + std::to_string(++index) + Extension(format), width, height, alt};
+    out.Write(dir + pic.name, bytes);
     ++report.pictures[Extension(format)];
     return pic;
   };
+  auto save = [&](const Raster& raster, PictureFormat format, const std::string& alt) {
+    return write(raster.width, raster.height, Encode(raster, format), format, alt);
+  };
+  auto sheet = [&](const Sheet& s, PictureFormat format, bool vector, const std::string& alt) {
+    if (!vector) return save(renderer.RenderSheet(s, kSheetWidth), format, alt);
+    VectorPicture picture = RecordSheet(renderer, s, kSheetWidth);
+    ++report.vectorMetafiles;
+    const Bytes bytes = format == PictureFormat::kWmz ? Gzip(picture.wmf, "picture.wmf") : picture.wmf;
+    return write(picture.width, picture.height, bytes, format, alt);
+  };
 
   std::vector<PagePicture> problemPictures, solutionPictures;
-  problemPictures.push_back(save(renderer.RenderSheet(p.statement, kSheetWidth), formats.statement, p.statement.Plain()));
+  problemPictures.push_back(sheet(p.statement, formats.statement, formats.vectorStatement, p.statement.Plain()));
   if (p.figure) {
     PagePicture figure = save(renderer.RenderFigure(*p.figure), formats.figure, "Figure: " + p.figure->description);
     problemPictures.push_back(figure);
     if (p.figureInSolution) solutionPictures.push_back(figure);
   }
-  solutionPictures.push_back(save(renderer.RenderSheet(p.solution, kSheetWidth), formats.solution,
-                                  "Solution: " + p.solution.Plain()));
+  solutionPictures.push_back(
+      sheet(p.solution, formats.solution, formats.vectorSolution, "Solution: " + p.solution.Plain()));
   out.Write(dir + "P.htm", ProblemPageHtml("problem", problemPictures));
   out.Write(dir + "S.htm", ProblemPageHtml("solution", solutionPictures));
   ++report.problems;
@@ -150,16 +162,40 @@ std::string TopicPageHtml(const Topic& topic, const std::string& groupName) {
          "</div>\n</body>\n</html>\n";
 }
 
-ProblemFormats FormatsFor(uint64_t seed, const std::string& code, int number) {
+ProblemFormats FormatsFor(uint64_t seed, const std::string& code, int number, bool formulaStatement,
+                          bool formulaSolution) {
   Rng rng = Rng::Derive(seed, "format:" + code, static_cast<uint64_t>(number));
-  const int64_t h = rng.Range(0, 999), f = rng.Range(0, 999);
+  const int64_t h = rng.Range(0, 999), f = rng.Range(0, 999), v = rng.Range(0, 999);
   ProblemFormats out{PictureFormat::kPng, PictureFormat::kPng, PictureFormat::kPng};
   if (h < 50) out.statement = PictureFormat::kJpeg;
   if (h >= 50 && h < 65) out.statement = PictureFormat::kBmp;
   if (h >= 70 && h < 80) out.solution = PictureFormat::kWmf;
   if (h >= 80 && h < 95) out.solution = PictureFormat::kWmz;
   if (f < 200) out.figure = PictureFormat::kJpeg;
+  // Solutions in a metafile are vector metafiles when they have formulas, but for
+  // a few that keep a bitmap inside the metafile. More sheets with formulas become
+  // vector metafiles: statements and solutions, half WMF, half WMZ.
+  const bool bitmapMetafile = (h >= 70 && h < 73) || (h >= 92 && h < 95);
+  out.vectorSolution = out.solution != PictureFormat::kPng && formulaSolution && !bitmapMetafile;
+  if (formulaStatement && out.statement == PictureFormat::kPng && v < 150) {
+    out.statement = v < 75 ? PictureFormat::kWmf : PictureFormat::kWmz;
+    out.vectorStatement = true;
+  }
+  if (formulaSolution && out.solution == PictureFormat::kPng && v >= 150 && v < 240) {
+    out.solution = v < 195 ? PictureFormat::kWmf : PictureFormat::kWmz;
+    out.vectorSolution = true;
+  }
   return out;
+}
+
+bool HasFormulas(const Sheet& sheet) {
+  for (const Block& b : sheet.Blocks()) {
+    if (HasSymbols(b.markup)) return true;
+    for (const Piece& piece : b.formula.Pieces()) {
+      if (piece.kind != Piece::Kind::kText || HasSymbols(piece.top)) return true;
+    }
+  }
+  return false;
 }
 
 DiscReport WriteDisc(const std::filesystem::path& dir, uint64_t seed) {

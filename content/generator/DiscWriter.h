@@ -26,6 +26,7 @@ struct DiscReport {
   int problems = 0;
   int topics = 0;
   std::map<std::string, int> pictures;  // extension -> number of problem pictures
+  int vectorMetafiles = 0;              // those of them that are vector metafiles
   uint64_t bytes = 0;                   // all files written
 };
 
@@ -42,10 +43,18 @@ std::string ProblemPageHtml(const std::string& cssClass, const std::vector<PageP
 // The title page of a topic.
 std::string TopicPageHtml(const Topic& topic, const std::string& groupName);
 // The formats of the statement, figure and solution pictures of one problem.
+// A statement or solution in WMF or WMZ is a vector metafile (its text runs and
+// lines as records) when its flag is set, else a bitmap inside a metafile.
 struct ProblemFormats {
   PictureFormat statement, figure, solution;
+  bool vectorStatement = false, vectorSolution = false;
 };
-ProblemFormats FormatsFor(uint64_t seed, const std::string& code, int number);
+// Vector metafiles go to sheets with formulas (formulaStatement, formulaSolution:
+// fractions, roots, Greek letters or operators), as an equation editor would write them.
+ProblemFormats FormatsFor(uint64_t seed, const std::string& code, int number, bool formulaStatement,
+                          bool formulaSolution);
+// Whether a sheet has stacked fractions, roots or characters of the Symbol font.
+bool HasFormulas(const Sheet& sheet);
 
 // Writes everything; returns what was written.
 DiscReport WriteDisc(const std::filesystem::path& dir, uint64_t seed);

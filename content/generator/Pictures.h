@@ -5,7 +5,8 @@
 // other colour takes its nearest neighbour. Text pictures (grey on white)
 // thus come out as 4-bit palette files. BMP is 24-bit, bottom-up. WMF is a
 // placeable Windows metafile that draws the picture as a 24-bit bitmap; WMZ is
-// the same gzip-compressed. The file formats are written by the encoders the
+// the same gzip-compressed (sheets can instead be recorded as vector
+// metafiles, WmfRecorder.h). The file formats are written by the encoders the
 // picture tests share (tests/common/pictures). Every encoder is deterministic:
 // equal rasters give equal bytes. Pure functions; an error of a library ends
 // the process.

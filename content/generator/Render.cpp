@@ -9,6 +9,7 @@
 #include <memory>
 #include <numbers>
 #include <stdexcept>
+#include <utility>
 
 #if defined(__has_feature)  // clang says it so
 #if __has_feature(address_sanitizer)
@@ -75,9 +76,8 @@ Extent Measure(PangoLayout* layout) {
 }
 
 // Draws a layout with its baseline's left end at (x, baseline).
-void ShowAt(cairo_t* cr, PangoLayout* layout, double x, double baseline) {
-  cairo_move_to(cr, x, baseline - pango_layout_get_baseline(layout) / double(PANGO_SCALE));
-  pango_cairo_show_layout(cr, layout);
+void ShowAt(SheetCanvas& canvas, PangoLayout* layout, double x, double baseline, Color color) {
+  canvas.Text(layout, x, baseline - pango_layout_get_baseline(layout) / double(PANGO_SCALE), color);
 }
 
 void Source(cairo_t* cr, Color c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
@@ -134,42 +134,108 @@ LaidFormula LayFormula(PangoContext* ctx, const Formula& f, Style style, double 
   return out;
 }
 
-void DrawFormula(cairo_t* cr, const LaidFormula& f, double x, double baseline, double axis) {
+void DrawFormula(SheetCanvas& canvas, const LaidFormula& f, double x, double baseline, double axis, Color color) {
   for (const Box& box : f.boxes) {
     switch (box.kind) {
       case Piece::Kind::kText:
-        ShowAt(cr, box.top.get(), x, baseline);
+        ShowAt(canvas, box.top.get(), x, baseline, color);
         break;
       case Piece::Kind::kFraction: {
         double bar = baseline - axis;
         double inner = box.width - 2 * kFracPad;
-        ShowAt(cr, box.top.get(), x + kFracPad + (inner - box.a.width) / 2,
-               bar - kFracGap - box.a.descent);
-        ShowAt(cr, box.bottom.get(), x + kFracPad + (inner - box.b.width) / 2,
-               bar + kFracGap + box.b.ascent);
-        cairo_set_line_width(cr, 1.1);
-        cairo_move_to(cr, x + 1.5, bar);
-        cairo_line_to(cr, x + box.width - 1.5, bar);
-        cairo_stroke(cr);
+        ShowAt(canvas, box.top.get(), x + kFracPad + (inner - box.a.width) / 2, bar - kFracGap - box.a.descent,
+               color);
+        ShowAt(canvas, box.bottom.get(), x + kFracPad + (inner - box.b.width) / 2, bar + kFracGap + box.b.ascent,
+               color);
+        canvas.Lines({{x + 1.5, bar}, {x + box.width - 1.5, bar}}, 1.1, color);
         break;
       }
       case Piece::Kind::kRoot: {
         double top = baseline - box.ascent + 2.0;
         double bottom = baseline + box.descent * 0.6;
-        cairo_set_line_width(cr, 1.2);
-        cairo_move_to(cr, x + 1.0, baseline - axis * 0.9);
-        cairo_line_to(cr, x + 3.5, baseline - axis * 1.2);
-        cairo_line_to(cr, x + 6.5, bottom);
-        cairo_line_to(cr, x + 10.5, top);
-        cairo_line_to(cr, x + box.width, top);
-        cairo_stroke(cr);
-        ShowAt(cr, box.top.get(), x + 11.5, baseline);
+        canvas.Lines({{x + 1.0, baseline - axis * 0.9},
+                      {x + 3.5, baseline - axis * 1.2},
+                      {x + 6.5, bottom},
+                      {x + 10.5, top},
+                      {x + box.width, top}},
+                     1.2, color);
+        ShowAt(canvas, box.top.get(), x + 11.5, baseline, color);
         break;
       }
     }
     x += box.width;
   }
 }
+
+// A white picture to paint on, with the pen the drawings start from.
+cairo_surface_t* NewSurface(int width, int height, const cairo_font_options_t* options, cairo_t** cr) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  *cr = cairo_create(surface);
+  cairo_set_font_options(*cr, options);
+  cairo_set_source_rgb(*cr, 1, 1, 1);
+  cairo_paint(*cr);
+  Source(*cr, kInk);
+  cairo_set_line_width(*cr, 1.5);
+  cairo_set_line_join(*cr, CAIRO_LINE_JOIN_ROUND);
+  cairo_set_line_cap(*cr, CAIRO_LINE_CAP_ROUND);
+  return surface;
+}
+
+// The pixels of a surface, which it frees.
+Raster TakeRaster(cairo_surface_t* surface) {
+  cairo_surface_flush(surface);
+  Raster out;
+  out.width = cairo_image_surface_get_width(surface);
+  out.height = cairo_image_surface_get_height(surface);
+  out.pixels.resize(static_cast<size_t>(out.width) * out.height);
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  for (int y = 0; y < out.height; ++y) {
+    const uint32_t* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
+    for (int x = 0; x < out.width; ++x) out.pixels[static_cast<size_t>(y) * out.width + x] = row[x] & 0xFFFFFFu;
+  }
+  cairo_surface_destroy(surface);
+  return out;
+}
+
+// Sheets painted into pixels.
+class CairoCanvas : public SheetCanvas {
+ public:
+  explicit CairoCanvas(const cairo_font_options_t* options) : options_(options) {}
+  ~CairoCanvas() override {
+    if (cr_ != nullptr) cairo_destroy(cr_);
+    if (surface_ != nullptr) cairo_surface_destroy(surface_);
+  }
+  CairoCanvas(const CairoCanvas&) = delete;
+  CairoCanvas& operator=(const CairoCanvas&) = delete;
+
+  void Begin(int width, int height) override { surface_ = NewSurface(width, height, options_, &cr_); }
+
+  void Text(PangoLayout* layout, double x, double top, Color color) override {
+    Source(cr_, color);
+    cairo_move_to(cr_, x, top);
+    pango_cairo_show_layout(cr_, layout);
+  }
+
+  void Lines(const std::vector<Pt>& points, double width, Color color) override {
+    Source(cr_, color);
+    cairo_set_line_width(cr_, width);
+    if (points.empty()) return;
+    cairo_move_to(cr_, points[0].x, points[0].y);
+    for (size_t i = 1; i < points.size(); ++i) cairo_line_to(cr_, points[i].x, points[i].y);
+    cairo_stroke(cr_);
+  }
+
+  Raster Take() {
+    cairo_destroy(std::exchange(cr_, nullptr));
+    return TakeRaster(std::exchange(surface_, nullptr));
+  }
+
+ private:
+  const cairo_font_options_t* options_;
+  cairo_surface_t* surface_ = nullptr;
+  cairo_t* cr_ = nullptr;
+};
 
 Pt Unit(Pt from, Pt to) {
   double dx = to.x - from.x, dy = to.y - from.y;
@@ -342,34 +408,20 @@ Renderer::~Renderer() {
 }
 
 Raster Renderer::Paint(int width, int height, const std::function<void(cairo_t*)>& draw) const {
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-  cairo_t* cr = cairo_create(surface);
-  cairo_set_font_options(cr, options_);
-  cairo_set_source_rgb(cr, 1, 1, 1);
-  cairo_paint(cr);
-  Source(cr, kInk);
-  cairo_set_line_width(cr, 1.5);
-  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_t* cr = nullptr;
+  cairo_surface_t* surface = NewSurface(width, height, options_, &cr);
   draw(cr);
   cairo_destroy(cr);
-  cairo_surface_flush(surface);
-
-  Raster out;
-  out.width = width;
-  out.height = height;
-  out.pixels.resize(static_cast<size_t>(width) * height);
-  const unsigned char* data = cairo_image_surface_get_data(surface);
-  const int stride = cairo_image_surface_get_stride(surface);
-  for (int y = 0; y < height; ++y) {
-    const uint32_t* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
-    for (int x = 0; x < width; ++x) out.pixels[static_cast<size_t>(y) * width + x] = row[x] & 0xFFFFFFu;
-  }
-  cairo_surface_destroy(surface);
-  return out;
+  return TakeRaster(surface);
 }
 
 Raster Renderer::RenderSheet(const Sheet& sheet, int width) {
+  CairoCanvas canvas(options_);
+  DrawSheet(sheet, width, canvas);
+  return canvas.Take();
+}
+
+void Renderer::DrawSheet(const Sheet& sheet, int width, SheetCanvas& canvas) {
   struct Laid {
     const Block* block;
     LayoutPtr paragraph;
@@ -413,24 +465,22 @@ Raster Renderer::RenderSheet(const Sheet& sheet, int width) {
   const int w = static_cast<int>(needed);
   const int h = static_cast<int>(std::ceil(total));
 
-  return Paint(w, h, [&](cairo_t* cr) {
-    double y = kMarginY;
-    for (const Laid& l : laid) {
-      y += l.top;
-      const Block& b = *l.block;
-      Source(cr, b.style == Style::kAnswer ? kAccent : (b.style == Style::kNote ? kMuted : kInk));
-      if (b.kind == Block::Kind::kParagraph) {
-        cairo_move_to(cr, kMarginX, y);
-        pango_cairo_show_layout(cr, l.paragraph.get());
-      } else if (b.kind == Block::Kind::kFormula) {
-        double x = kMarginX;
-        if (b.align == Align::kIndent) x += kIndent;
-        if (b.align == Align::kCenter) x = (w - l.formula.width) / 2;
-        DrawFormula(cr, l.formula, std::round(x), y + l.formula.ascent, axis_);
-      }
-      y += l.height;
+  canvas.Begin(w, h);
+  double y = kMarginY;
+  for (const Laid& l : laid) {
+    y += l.top;
+    const Block& b = *l.block;
+    const Color color = b.style == Style::kAnswer ? kAccent : (b.style == Style::kNote ? kMuted : kInk);
+    if (b.kind == Block::Kind::kParagraph) {
+      canvas.Text(l.paragraph.get(), kMarginX, y, color);
+    } else if (b.kind == Block::Kind::kFormula) {
+      double x = kMarginX;
+      if (b.align == Align::kIndent) x += kIndent;
+      if (b.align == Align::kCenter) x = (w - l.formula.width) / 2;
+      DrawFormula(canvas, l.formula, std::round(x), y + l.formula.ascent, axis_, color);
     }
-  });
+    y += l.height;
+  }
 }
 
 Raster Renderer::RenderFigure(const Figure& figure) {

@@ -1,4 +1,5 @@
-// Turns sheets and figures into pixels with Cairo and Pango.
+// Turns sheets and figures into pixels with Cairo and Pango. A sheet's drawing
+// can also go to another SheetCanvas: WmfRecorder.h records it as a metafile.
 //
 // Text is set in DejaVu Sans (the fonts-dejavu-core package); the Renderer
 // refuses to start when fontconfig cannot find it, so pictures never come out
@@ -16,6 +17,7 @@
 
 typedef struct _cairo cairo_t;
 typedef struct _PangoContext PangoContext;
+typedef struct _PangoLayout PangoLayout;
 typedef struct _cairo_font_options cairo_font_options_t;
 
 namespace qil::disc {
@@ -45,6 +47,19 @@ inline constexpr Color kWhite{1.0, 1.0, 1.0};
 
 struct Pt {
   double x = 0, y = 0;
+};
+
+// Where a sheet is drawn: pixels through Cairo, or the records of a vector
+// picture. Coordinates are pixels of the picture, y down.
+class SheetCanvas {
+ public:
+  virtual ~SheetCanvas() = default;
+  // The picture's size, given once before anything is drawn.
+  virtual void Begin(int width, int height) = 0;
+  // Text laid out by Pango, the layout's top left corner at (x, top).
+  virtual void Text(PangoLayout* layout, double x, double top, Color color) = 0;
+  // Straight segments joining the points in turn, with round ends, `width` pixels wide.
+  virtual void Lines(const std::vector<Pt>& points, double width, Color color) = 0;
 };
 
 // Drawing helpers over one Cairo context, for figures and artwork.
@@ -112,6 +127,8 @@ class Renderer {
 
   // The sheet at the given width; the picture grows wider when a formula line needs it.
   Raster RenderSheet(const Sheet& sheet, int width);
+  // The same drawing sent to any canvas: the size, then text and lines.
+  void DrawSheet(const Sheet& sheet, int width, SheetCanvas& canvas);
   Raster RenderFigure(const Figure& figure);
   // A picture of the given size painted by the callback on white.
   Raster RenderCustom(int width, int height, const std::function<void(Painter&)>& draw);

@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::cout << "discgen: " << report.problems << " problems in " << report.topics << " topics, pictures:";
     for (const auto& [ext, count] : report.pictures) std::cout << " " << count << " " << ext;
+    std::cout << " (" << report.vectorMetafiles << " metafiles of them vector)";
     std::cout << "; " << report.bytes / 1024 << " KiB in " << seconds << " s\n";
   } catch (const std::exception& e) {
     std::cerr << "discgen: " << e.what() << "\n";

@@ -46,25 +46,6 @@ function queryItem(name) {
   return "";
 }
 
-// Web views cannot draw every picture format of the problems (metafiles).
-// Such a picture is replaced by its text, which every picture carries.
-function showPictureTexts() {
-  const replace = (img) => {
-    const text = document.createElement("div");
-    text.className = "picture-text";
-    text.setAttribute("role", "img");
-    text.textContent = img.alt;
-    img.replaceWith(text);
-  };
-  for (const img of document.querySelectorAll(".problem img, .solution img")) {
-    if (img.complete && img.naturalWidth === 0) {
-      replace(img);
-    } else {
-      img.addEventListener("error", () => replace(img));
-    }
-  }
-}
-
 // ------------------------------------------------------------------ list page
 
 // Opens the page-number bar and the level bar of a list page: both pages take
@@ -80,7 +61,6 @@ function finishList() {
     document.getElementById("list-title").textContent = title;
     document.title = title;
   }
-  showPictureTexts();
 }
 
 // Fills the page-number bar: one link per list page of 'size' problems,
@@ -134,7 +114,6 @@ function finishProblem() {
   window.addEventListener("pageshow", (event) => {
     if (event.persisted) location.reload();
   });
-  showPictureTexts();
 }
 
 // ---------------------------------------------------------- worksheet editor
@@ -150,7 +129,6 @@ function finishEditor() {
     }
   }
   refreshCounter();
-  showPictureTexts();
 }
 
 // ------------------------------------------------------------ generator form

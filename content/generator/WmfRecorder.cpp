@@ -1,0 +1,341 @@
+#include "WmfRecorder.h"
+
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <compare>
+#include <cstddef>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/LittleEndian.h"
+#include "picture/Metafile.h"
+
+namespace qil::disc {
+
+namespace {
+
+constexpr int kUnitsPerPixel = 15;  // 1440 units per inch at 96 pixels per inch
+
+// Record functions besides the window records and the end.
+constexpr uint16_t kSetBkMode = 0x0102;
+constexpr uint16_t kSetMapMode = 0x0103;
+constexpr uint16_t kSelectObject = 0x012D;
+constexpr uint16_t kSetTextAlign = 0x012E;
+constexpr uint16_t kDeleteObject = 0x01F0;
+constexpr uint16_t kSetTextColor = 0x0209;
+constexpr uint16_t kLineTo = 0x0213;
+constexpr uint16_t kMoveTo = 0x0214;
+constexpr uint16_t kCreatePenIndirect = 0x02FA;
+constexpr uint16_t kCreateFontIndirect = 0x02FB;
+constexpr uint16_t kPolyline = 0x0325;
+constexpr uint16_t kExtTextOut = 0x0A32;
+
+constexpr uint16_t kAnisotropic = 8;
+constexpr uint16_t kTransparent = 1;
+constexpr uint16_t kBaselineLeft = 24;  // text placed by the left end of its baseline
+constexpr uint8_t kAnsiCharset = 0;
+constexpr uint8_t kSymbolCharset = 2;
+// Proportional sans-serif: a reader that lacks a face falls back to a sans font,
+// which suits the disc's pictures, also for the symbols.
+constexpr uint8_t kSansProportional = 0x22;
+constexpr size_t kFaceBytes = 32;
+constexpr const char* kTextFace = "DejaVu Sans";
+constexpr const char* kSymbolFace = "Symbol";
+
+// The Symbol font's letters A to Z and a to z are Greek.
+constexpr char32_t kGreekUpper[26] = {
+    0x0391, 0x0392, 0x03A7, 0x0394, 0x0395, 0x03A6, 0x0393, 0x0397, 0x0399, 0x03D1, 0x039A, 0x039B, 0x039C,
+    0x039D, 0x039F, 0x03A0, 0x0398, 0x03A1, 0x03A3, 0x03A4, 0x03A5, 0x03C2, 0x03A9, 0x039E, 0x03A8, 0x0396};
+constexpr char32_t kGreekLower[26] = {
+    0x03B1, 0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3, 0x03B7, 0x03B9, 0x03D5, 0x03BA, 0x03BB, 0x03BC,
+    0x03BD, 0x03BF, 0x03C0, 0x03B8, 0x03C1, 0x03C3, 0x03C4, 0x03C5, 0x03D6, 0x03C9, 0x03BE, 0x03C8, 0x03B6};
+
+struct Code {
+  char32_t c;
+  uint8_t code;
+};
+
+// The operators written in the Symbol font.
+constexpr Code kSymbolOperators[] = {
+    {0x2200, 0x22}, {0x2203, 0x24}, {0x2217, 0x2A}, {0x2212, 0x2D}, {0x2245, 0x40}, {0x2234, 0x5C},
+    {0x22A5, 0x5E}, {0x223C, 0x7E}, {0x2032, 0xA2}, {0x2264, 0xA3}, {0x221E, 0xA5}, {0x2194, 0xAB},
+    {0x2190, 0xAC}, {0x2191, 0xAD}, {0x2192, 0xAE}, {0x2193, 0xAF}, {0x00B1, 0xB1}, {0x2033, 0xB2},
+    {0x2265, 0xB3}, {0x00D7, 0xB4}, {0x221D, 0xB5}, {0x2202, 0xB6}, {0x00F7, 0xB8}, {0x2260, 0xB9},
+    {0x2261, 0xBA}, {0x2248, 0xBB}, {0x2205, 0xC6}, {0x2229, 0xC7}, {0x222A, 0xC8}, {0x2208, 0xCE},
+    {0x2209, 0xCF}, {0x2220, 0xD0}, {0x2207, 0xD1}, {0x220F, 0xD5}, {0x221A, 0xD6}, {0x22C5, 0xD7},
+    {0x2227, 0xD9}, {0x2228, 0xDA}, {0x21D4, 0xDB}, {0x21D0, 0xDC}, {0x21D2, 0xDE}, {0x2211, 0xE5},
+    {0x222B, 0xF2},
+};
+
+// Windows-1252 codes 0x80 to 0x9F, and the spaces a text run writes as plain spaces.
+constexpr Code kAnsiExtra[] = {
+    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86},
+    {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C},
+    {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95},
+    {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B},
+    {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F}, {0x2009, 0x20}, {0x200A, 0x20}, {0x202F, 0xA0},
+};
+
+std::optional<uint8_t> Find(const auto& table, char32_t c) {
+  for (const Code& entry : table) {
+    if (entry.c == c) return entry.code;
+  }
+  return std::nullopt;
+}
+
+// Coordinates in metafile units; the format holds 16-bit values.
+int16_t Units(double pixels) {
+  const long units = std::lround(pixels * kUnitsPerPixel);
+  if (units < INT16_MIN || units > INT16_MAX) throw std::runtime_error("a picture is too large for a metafile");
+  return static_cast<int16_t>(units);
+}
+
+uint32_t ColorRef(Color c) {
+  auto channel = [](double v) { return static_cast<uint32_t>(std::lround(v * 255)); };
+  return channel(c.r) | channel(c.g) << 8 | channel(c.b) << 16;
+}
+
+// The parameters of a record.
+class Params {
+ public:
+  Params& W(int value) {
+    AppendLE16(bytes_, static_cast<uint32_t>(value) & 0xFFFF);
+    return *this;
+  }
+  Params& D(uint32_t value) {
+    AppendLE32(bytes_, value);
+    return *this;
+  }
+  // Bytes, padded with zeros to `size` (at least their own size, then to an even count).
+  Params& Raw(const std::string& bytes, size_t size = 0) {
+    bytes_ += bytes;
+    bytes_.append(std::max(size, bytes.size() + bytes.size() % 2) - bytes.size(), '\0');
+    return *this;
+  }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+struct FontKey {
+  bool symbol;
+  int height;  // units, the character height (the em)
+  int weight;
+  bool italic;
+  auto operator<=>(const FontKey&) const = default;
+};
+
+struct PenKey {
+  int width;  // units
+  uint32_t color;
+  auto operator<=>(const PenKey&) const = default;
+};
+
+// Characters of one font on one baseline: their codes and the left edges of
+// each, followed by the right edge of the last.
+struct Segment {
+  bool symbol = false;
+  std::string codes;
+  std::vector<double> edges;
+};
+
+class WmfCanvas : public SheetCanvas {
+ public:
+  void Begin(int width, int height) override {
+    width_ = width;
+    height_ = height;
+    Record(kSetMapMode, Params().W(kAnisotropic));
+    Record(kMetaSetWindowOrg, Params().W(0).W(0));
+    Record(kMetaSetWindowExt, Params().W(Units(height)).W(Units(width)));
+    Record(kSetBkMode, Params().W(kTransparent));
+    Record(kSetTextAlign, Params().W(kBaselineLeft));
+  }
+
+  void Text(PangoLayout* layout, double x, double top, Color color) override {
+    const char* text = pango_layout_get_text(layout);
+    std::unique_ptr<PangoLayoutIter, void (*)(PangoLayoutIter*)> iter(pango_layout_get_iter(layout),
+                                                                       pango_layout_iter_free);
+    do {
+      PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter.get());
+      if (run == nullptr) continue;  // the end of a line
+      PangoRectangle logical;
+      pango_layout_iter_get_run_extents(iter.get(), nullptr, &logical);
+      const double baseline = top + pango_layout_iter_get_run_baseline(iter.get()) / double(PANGO_SCALE);
+      GlyphRun(run, text, x + logical.x / double(PANGO_SCALE), baseline, color);
+    } while (pango_layout_iter_next_run(iter.get()));
+  }
+
+  void Lines(const std::vector<Pt>& points, double width, Color color) override {
+    if (points.size() < 2) return;
+    SelectPen({Units(width), ColorRef(color)});
+    if (points.size() == 2) {
+      Record(kMoveTo, Params().W(Units(points[0].y)).W(Units(points[0].x)));
+      Record(kLineTo, Params().W(Units(points[1].y)).W(Units(points[1].x)));
+      return;
+    }
+    Params p;
+    p.W(static_cast<int>(points.size()));
+    for (const Pt& pt : points) p.W(Units(pt.x)).W(Units(pt.y));
+    Record(kPolyline, p);
+  }
+
+  VectorPicture Finish() {
+    for (uint16_t i = 0; i < objects_; ++i) Record(kDeleteObject, Params().W(i));
+    Record(kMetaEOF, Params());
+    // The placeable header: key, no handle, the bounding box, units per inch,
+    // reserved, and the checksum of the ten words before it.
+    Params head;
+    head.D(kPlaceableKey).W(0).W(0).W(0).W(Units(width_)).W(Units(height_)).W(kPixelsPerInch * kUnitsPerPixel).D(0);
+    uint16_t checksum = 0;
+    for (size_t i = 0; i < 20; i += 2) checksum ^= ReadLE16(head.Bytes(), i);
+    head.W(checksum);
+    // The metafile header: kept in memory, 9 words long, version 3; the size in
+    // words, the objects it makes, its largest record, an unused word.
+    head.W(1).W(9).W(0x0300).D(static_cast<uint32_t>((kMetafileHeaderSize + records_.size()) / 2));
+    head.W(objects_).D(largest_).W(0);
+    const std::string all = head.Bytes() + records_;
+    return {width_, height_, Bytes(all.begin(), all.end())};
+  }
+
+ private:
+  void Record(uint16_t function, const Params& params) {
+    const uint32_t words = static_cast<uint32_t>(3 + params.Bytes().size() / 2);
+    AppendLE32(records_, words);
+    AppendLE16(records_, function);
+    records_ += params.Bytes();
+    largest_ = std::max(largest_, words);
+  }
+
+  // The object made by `create` the first time `key` is asked for, selected.
+  template <typename Key>
+  void Select(std::map<Key, uint16_t>& made, const Key& key, int& selected, uint16_t create, const Params& params) {
+    auto [at, added] = made.emplace(key, objects_);
+    if (added) {
+      Record(create, params);
+      ++objects_;
+    }
+    if (selected != at->second) Record(kSelectObject, Params().W(at->second));
+    selected = at->second;
+  }
+
+  void SelectPen(const PenKey& key) {
+    Params p;
+    p.W(0).W(key.width).W(0).D(key.color);  // solid, width (y unused), colour
+    Select(pens_, key, pen_, kCreatePenIndirect, p);
+  }
+
+  void SelectFont(const FontKey& key) {
+    Params p;
+    p.W(-key.height).W(0).W(0).W(0).W(key.weight);  // height as character height, width, angles
+    const std::string flags = {static_cast<char>(key.italic ? 1 : 0), 0, 0,
+                               static_cast<char>(key.symbol ? kSymbolCharset : kAnsiCharset), 0, 0, 0,
+                               static_cast<char>(kSansProportional)};
+    p.Raw(flags).Raw(key.symbol ? kSymbolFace : kTextFace, kFaceBytes);
+    Select(fonts_, key, font_, kCreateFontIndirect, p);
+  }
+
+  void GlyphRun(PangoLayoutRun* run, const char* text, double x, double baseline, Color color) {
+    const PangoItem* item = run->item;
+    PangoFontDescription* described = pango_font_describe_with_absolute_size(item->analysis.font);
+    const std::string family = pango_font_description_get_family(described);
+    const int height = Units(pango_font_description_get_size(described) / double(PANGO_SCALE));
+    const int weight = pango_font_description_get_weight(described);
+    const bool italic = pango_font_description_get_style(described) != PANGO_STYLE_NORMAL;
+    pango_font_description_free(described);
+    if (family != kTextFace) throw std::runtime_error("picture text fell back to the font " + family);
+
+    const char* at = text + item->offset;
+    std::vector<int> widths(static_cast<size_t>(item->num_chars));
+    pango_glyph_string_get_logical_widths(run->glyphs, at, item->length, item->analysis.level, widths.data());
+    Segment segment;
+    for (int width : widths) {
+      const char32_t c = g_utf8_get_char(at);
+      at = g_utf8_next_char(at);
+      const std::optional<uint8_t> symbol = SymbolCode(c), ansi = AnsiCode(c);
+      if (!symbol && !ansi) {
+        char name[16];
+        std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(c));
+        throw std::runtime_error(std::string("no metafile font holds the character ") + name);
+      }
+      if (!segment.codes.empty() && segment.symbol != symbol.has_value()) {
+        Show(segment, {segment.symbol, height, weight, italic}, baseline, color);
+        segment = Segment{};
+      }
+      if (segment.codes.empty()) segment.edges.push_back(x);
+      segment.symbol = symbol.has_value();
+      segment.codes.push_back(static_cast<char>(symbol ? *symbol : *ansi));
+      x += width / double(PANGO_SCALE);
+      segment.edges.push_back(x);
+    }
+    Show(segment, {segment.symbol, height, weight, italic}, baseline, color);
+  }
+
+  // One text record for the segment, without its spaces at either end.
+  void Show(Segment s, const FontKey& font, double baseline, Color color) {
+    while (!s.codes.empty() && s.codes.back() == ' ') {
+      s.codes.pop_back();
+      s.edges.pop_back();
+    }
+    const size_t lead = std::min(s.codes.find_first_not_of(' '), s.codes.size());
+    s.codes.erase(0, lead);
+    s.edges.erase(s.edges.begin(), s.edges.begin() + static_cast<std::ptrdiff_t>(lead));
+    if (s.codes.empty()) return;
+    SelectFont(font);
+    if (ColorRef(color) != textColor_) {
+      textColor_ = ColorRef(color);
+      Record(kSetTextColor, Params().D(textColor_));
+    }
+    Params p;
+    p.W(Units(baseline)).W(Units(s.edges[0])).W(static_cast<int>(s.codes.size())).W(0).Raw(s.codes);
+    // Advances between rounded edges, so rounding never adds up along the run.
+    for (size_t i = 0; i < s.codes.size(); ++i) p.W(Units(s.edges[i + 1]) - Units(s.edges[i]));
+    Record(kExtTextOut, p);
+  }
+
+  std::string records_;
+  uint32_t largest_ = 0;  // words
+  int width_ = 0, height_ = 0;
+  uint16_t objects_ = 0;
+  std::map<FontKey, uint16_t> fonts_;
+  std::map<PenKey, uint16_t> pens_;
+  int font_ = -1, pen_ = -1;
+  uint32_t textColor_ = 0xFFFFFFFF;  // none yet
+};
+
+}  // namespace
+
+std::optional<uint8_t> SymbolCode(char32_t c) {
+  for (int i = 0; i < 26; ++i) {
+    if (kGreekUpper[i] == c) return static_cast<uint8_t>('A' + i);
+    if (kGreekLower[i] == c) return static_cast<uint8_t>('a' + i);
+  }
+  return Find(kSymbolOperators, c);
+}
+
+std::optional<uint8_t> AnsiCode(char32_t c) {
+  if ((c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF)) return static_cast<uint8_t>(c);
+  return Find(kAnsiExtra, c);
+}
+
+bool HasSymbols(std::string_view text) {
+  for (const char* at = text.data(); at < text.data() + text.size(); at = g_utf8_next_char(at)) {
+    if (SymbolCode(g_utf8_get_char(at))) return true;
+  }
+  return false;
+}
+
+VectorPicture RecordSheet(Renderer& renderer, const Sheet& sheet, int width) {
+  WmfCanvas canvas;
+  renderer.DrawSheet(sheet, width, canvas);
+  return canvas.Finish();
+}
+
+}  // namespace qil::disc
