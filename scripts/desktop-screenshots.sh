@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the desktop program on a disc, as a student sees it: the
-# readme, the start page, a list, a problem, the about window. Runs the
+# readme, the start page, a list, a problem, problems whose formulas are
+# metafiles, the about window. Runs the
 # program under its own virtual display (tests/desktop/with-display.sh).
 #
 #   scripts/desktop-screenshots.sh [BUILD_DIR [OUT_DIR]]
@@ -40,6 +41,15 @@ open "qilproto://qilproto_local/index.html?show=mathlist.stmp%3Fmain%3DB%26sub%3
 shot list 2
 open "qilproto://qilproto_local/index.html?show=solution.stmp%3Fid%3D000400"
 shot problem 2
+# Formulas that are metafiles: a statement with fractions (WMF), a
+# statement in WMZ, then worked solutions (opened by the page's #solution)
+# with a radical (WMF) and a quadratic (WMZ).
+for shown in "000086 formula-statement-wmf" "000099 formula-statement-wmz" \
+             "000857%23solution formula-solution-wmf" "000611%23solution formula-solution-wmz"; do
+  set -- $shown
+  open "qilproto://qilproto_local/index.html?show=solution.stmp%3Fid%3D$1"
+  shot "$2" 2
+done
 xdotool key F1
 shot about 1
 SCRIPT
