@@ -29,17 +29,17 @@
 #include <vector>
 
 #include "archive/ArchiveFormat.h"
-#include "archive/BlowFish.h"
-#include "archive/CDArch.h"
+#include "archive/Blowfish.h"
+#include "archive/ArchiveReader.h"
 #include "base/Exceptions.h"
 #include "base/LittleEndian.h"
 #include "base/MemoryStream.h"
 #include "base/Text.h"
 #include "mathdb/BankBuilder.h"
 #include "mathdb/Bundle.h"
-#include "mathdb/MathDB.h"
-#include "modules/Bitmap24.h"
-#include "modules/Metafile.h"
+#include "mathdb/MathDatabase.h"
+#include "picture/Bitmap24.h"
+#include "picture/Metafile.h"
 
 #include <zlib.h>
 
@@ -64,7 +64,7 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
 void Decipher(std::string& bytes, uint64_t at, uint64_t length, std::string_view key) {
   if (at >= bytes.size()) return;
   const uint64_t end = std::min<uint64_t>(at + qil::archive::RoundUp8(length), bytes.size());
-  qil::TBlowFish cipher;
+  qil::Blowfish cipher;
   cipher.SetKey(key);
   auto* start = reinterpret_cast<uint8_t*>(bytes.data() + at);
   cipher.DecipherBlocks(start, start, (end - at) / 8);
@@ -74,8 +74,8 @@ void PlainArchive(const fs::path& in, const fs::path& out) {
   std::string bytes = ReadAll(in);
   if (bytes.size() < qil::archive::kHeaderSize) throw qil::Exception("not an archive: " + in.string());
   Decipher(bytes, 0, 128, qil::archive::kHeaderKey);
-  const qil::archive::THeader header =
-      qil::archive::THeader::Decode(reinterpret_cast<const uint8_t*>(bytes.data()));
+  const qil::archive::ArchiveHeader header =
+      qil::archive::ArchiveHeader::Decode(reinterpret_cast<const uint8_t*>(bytes.data()));
   const uint64_t records_at = uint64_t{header.names_offset} + qil::archive::RoundUp8(header.names_length);
   Decipher(bytes, header.names_offset, header.names_length, qil::archive::kNamesKey);
   Decipher(bytes, records_at, uint64_t{header.file_count} * 8, qil::archive::kRecordsKey);
@@ -90,18 +90,18 @@ struct Problem {
   std::string number;
 };
 
-std::vector<Problem> ReadProblems(qil::TCDArchiver& archive) {
-  qil::TMathDBManager db;
+std::vector<Problem> ReadProblems(qil::ArchiveReader& archive) {
+  qil::MathDatabase db;
   db.Load(archive);
   std::vector<Problem> problems;
-  qil::TMemoryStream stream;
+  qil::MemoryStream stream;
   for (int32_t position = 0; position < db.RecordCount(); ++position) {
-    const qil::TMathIndexRecord& record = db.Index()[static_cast<size_t>(position)];
+    const qil::IndexRecord& record = db.Index()[static_cast<size_t>(position)];
     archive.ReadBlock(record.BlockOffset, record.BlockSize, "", stream);
     Problem problem;
     problem.position = position;
     problem.block = std::string(stream.View());
-    const qil::TMathBundle bundle = qil::TMathBundle::Parse(problem.block);
+    const qil::ProblemBundle bundle = qil::ProblemBundle::Parse(problem.block);
     const std::string& first = bundle.Lines()[0];
     problem.code = first.substr(0, first.find('/'));
     problem.number = first.substr(first.find('/') + 1);
@@ -111,14 +111,14 @@ std::vector<Problem> ReadProblems(qil::TCDArchiver& archive) {
 }
 
 bool HasFormat(const Problem& problem, std::string_view format) {
-  const qil::TMathBundle bundle = qil::TMathBundle::Parse(problem.block);
+  const qil::ProblemBundle bundle = qil::ProblemBundle::Parse(problem.block);
   for (int file = 0; file < bundle.FileCount(); ++file) {
     if (qil::EndsText(format, bundle.FileName(file))) return true;
   }
   return false;
 }
 
-void Bundles(qil::TCDArchiver& archive, const fs::path& out_dir) {
+void Bundles(qil::ArchiveReader& archive, const fs::path& out_dir) {
   std::vector<Problem> problems = ReadProblems(archive);
   std::sort(problems.begin(), problems.end(),
             [](const Problem& a, const Problem& b) { return a.block.size() < b.block.size(); });
@@ -135,8 +135,8 @@ void Bundles(qil::TCDArchiver& archive, const fs::path& out_dir) {
   for (const auto& [position, problem] : chosen) {
     // Laid out again with the pictures cut to 64 bytes: the parser reads
     // names and ranges, and small seeds keep the fuzzer fast.
-    const qil::TMathBundle bundle = qil::TMathBundle::Parse(problem->block);
-    std::vector<qil::TBundleFile> files;
+    const qil::ProblemBundle bundle = qil::ProblemBundle::Parse(problem->block);
+    std::vector<qil::BundleFile> files;
     for (int file = 0; file < bundle.FileCount(); ++file) {
       std::string data(bundle.FileData(file));
       if (!qil::EndsText(".htm", bundle.FileName(file))) data.resize(std::min<size_t>(data.size(), 64));
@@ -152,7 +152,7 @@ void Bundles(qil::TCDArchiver& archive, const fs::path& out_dir) {
 std::string SmallRegion(const std::vector<const Problem*>& problems, const fs::path& folder) {
   fs::remove_all(folder / qil::kProblemsFolder);
   for (const Problem* problem : problems) {
-    const qil::TMathBundle bundle = qil::TMathBundle::Parse(problem->block);
+    const qil::ProblemBundle bundle = qil::ProblemBundle::Parse(problem->block);
     const fs::path dir = folder / qil::kProblemsFolder / problem->code / problem->number;
     for (int file = 0; file < bundle.FileCount(); ++file) {
       std::string data(bundle.FileData(file));
@@ -163,13 +163,13 @@ std::string SmallRegion(const std::vector<const Problem*>& problems, const fs::p
   return qil::BuildProblemBank(folder);
 }
 
-std::string Entry(qil::TCDArchiver& archive, const std::string& name) {
-  qil::TMemoryStream stream;
+std::string Entry(qil::ArchiveReader& archive, const std::string& name) {
+  qil::MemoryStream stream;
   archive.ReadFile(name, stream);
   return std::string(stream.View());
 }
 
-void MathDb(qil::TCDArchiver& archive, const fs::path& out_dir) {
+void MathDb(qil::ArchiveReader& archive, const fs::path& out_dir) {
   const std::vector<Problem> problems = ReadProblems(archive);
   const std::string endpoints = Entry(archive, "db/endpoints.txt");
   const std::string menu = Entry(archive, "db/menuid.txt");
@@ -300,10 +300,10 @@ void Pictures(const fs::path& out_dir) {
   write("bmp4_core.bin", kBmp, MakeBmp(7, 2, 4, true, false, false));
   write("bmp32_fields.bin", kBmp, MakeBmp(3, 3, 32, false, true, true));
 
-  qil::TBitmap24 bitmap;
+  qil::Bitmap24 bitmap;
   bitmap.Allocate(6, 4);
   for (size_t i = 0; i < bitmap.pixels.size(); ++i) bitmap.pixels[i] = static_cast<uint8_t>(i * 7);
-  qil::TMemoryStream metafile;
+  qil::MemoryStream metafile;
   qil::WritePlaceableMetafile(bitmap, metafile);
   const std::string wmf(metafile.View());
   write("small.wmf.bin", kWmf, wmf);
@@ -324,7 +324,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (args.size() == 3 && (args[0] == "bundles" || args[0] == "mathdb")) {
-      qil::TCDArchiver archive;
+      qil::ArchiveReader archive;
       archive.Open(args[1], "", true);
       if (args[0] == "bundles") {
         Bundles(archive, args[2]);
