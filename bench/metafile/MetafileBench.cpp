@@ -23,16 +23,16 @@
 #include "archive/ArchiveReader.h"
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
+#include "common/pictures/WmfWriter.h"
 #include "mathdb/MathDatabase.h"
 #include "metafile/MetafileRenderer.h"
-#include "metafile/WmfWriter.h"
 #include "picture/Metafile.h"
 #include "picture/RasterDecoders.h"
 
 namespace qil {
 namespace {
 
-using metafiletest::WmfWriter;
+using picturefiles::WmfWriter;
 
 // Four inches by one at 1440 units an inch.
 std::string Formula() {

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/LittleEndian.h"
+#include "common/pictures/WmfWriter.h"
 #include "picture/Metafile.h"
 
 namespace qil::disc {
@@ -23,29 +23,15 @@ namespace {
 
 constexpr int kUnitsPerPixel = 15;  // 1440 units per inch at 96 pixels per inch
 
-// Record functions besides the window records and the end.
-constexpr uint16_t kSetBkMode = 0x0102;
-constexpr uint16_t kSetMapMode = 0x0103;
-constexpr uint16_t kSelectObject = 0x012D;
-constexpr uint16_t kSetTextAlign = 0x012E;
-constexpr uint16_t kDeleteObject = 0x01F0;
-constexpr uint16_t kSetTextColor = 0x0209;
-constexpr uint16_t kLineTo = 0x0213;
-constexpr uint16_t kMoveTo = 0x0214;
-constexpr uint16_t kCreatePenIndirect = 0x02FA;
-constexpr uint16_t kCreateFontIndirect = 0x02FB;
-constexpr uint16_t kPolyline = 0x0325;
-constexpr uint16_t kExtTextOut = 0x0A32;
-
-constexpr uint16_t kAnisotropic = 8;
-constexpr uint16_t kTransparent = 1;
-constexpr uint16_t kBaselineLeft = 24;  // text placed by the left end of its baseline
-constexpr uint8_t kAnsiCharset = 0;
-constexpr uint8_t kSymbolCharset = 2;
+constexpr int kAnisotropic = 8;
+constexpr int kTransparent = 1;
+constexpr int kBaselineLeft = 24;  // text placed by the left end of its baseline
+constexpr int kAnsiCharset = 0;
+constexpr int kSymbolCharset = 2;
 // Proportional sans-serif: a reader that lacks a face falls back to a sans font,
 // which suits the disc's pictures, also for the symbols.
-constexpr uint8_t kSansProportional = 0x22;
-constexpr size_t kFaceBytes = 32;
+constexpr int kSansProportional = 0x22;
+constexpr int kPenSolid = 0;
 constexpr const char* kTextFace = "DejaVu Sans";
 constexpr const char* kSymbolFace = "Symbol";
 
@@ -102,29 +88,6 @@ uint32_t ColorRef(Color c) {
   return channel(c.r) | channel(c.g) << 8 | channel(c.b) << 16;
 }
 
-// The parameters of a record.
-class Params {
- public:
-  Params& W(int value) {
-    AppendLE16(bytes_, static_cast<uint32_t>(value) & 0xFFFF);
-    return *this;
-  }
-  Params& D(uint32_t value) {
-    AppendLE32(bytes_, value);
-    return *this;
-  }
-  // Bytes, padded with zeros to `size` (at least their own size, then to an even count).
-  Params& Raw(const std::string& bytes, size_t size = 0) {
-    bytes_ += bytes;
-    bytes_.append(std::max(size, bytes.size() + bytes.size() % 2) - bytes.size(), '\0');
-    return *this;
-  }
-  const std::string& Bytes() const { return bytes_; }
-
- private:
-  std::string bytes_;
-};
-
 struct FontKey {
   bool symbol;
   int height;  // units, the character height (the em)
@@ -152,11 +115,8 @@ class WmfCanvas : public SheetCanvas {
   void Begin(int width, int height) override {
     width_ = width;
     height_ = height;
-    Record(kSetMapMode, Params().W(kAnisotropic));
-    Record(kMetaSetWindowOrg, Params().W(0).W(0));
-    Record(kMetaSetWindowExt, Params().W(Units(height)).W(Units(width)));
-    Record(kSetBkMode, Params().W(kTransparent));
-    Record(kSetTextAlign, Params().W(kBaselineLeft));
+    wmf_.MapMode(kAnisotropic).WindowOrg(0, 0).WindowExt(Units(width), Units(height));
+    wmf_.BkMode(kTransparent).TextAlign(kBaselineLeft);
   }
 
   void Text(PangoLayout* layout, double x, double top, Color color) override {
@@ -177,69 +137,45 @@ class WmfCanvas : public SheetCanvas {
     if (points.size() < 2) return;
     SelectPen({Units(width), ColorRef(color)});
     if (points.size() == 2) {
-      Record(kMoveTo, Params().W(Units(points[0].y)).W(Units(points[0].x)));
-      Record(kLineTo, Params().W(Units(points[1].y)).W(Units(points[1].x)));
+      wmf_.MoveTo(Units(points[0].x), Units(points[0].y)).LineTo(Units(points[1].x), Units(points[1].y));
       return;
     }
-    Params p;
-    p.W(static_cast<int>(points.size()));
-    for (const Pt& pt : points) p.W(Units(pt.x)).W(Units(pt.y));
-    Record(kPolyline, p);
+    std::vector<std::pair<int, int>> units;
+    for (const Pt& pt : points) units.emplace_back(Units(pt.x), Units(pt.y));
+    wmf_.Polyline(units);
   }
 
+  // The objects deleted, then the placeable metafile whose box is the picture
+  // at 1440 units per inch.
   VectorPicture Finish() {
-    for (uint16_t i = 0; i < objects_; ++i) Record(kDeleteObject, Params().W(i));
-    Record(kMetaEOF, Params());
-    // The placeable header: key, no handle, the bounding box, units per inch,
-    // reserved, and the checksum of the ten words before it.
-    Params head;
-    head.D(kPlaceableKey).W(0).W(0).W(0).W(Units(width_)).W(Units(height_)).W(kPixelsPerInch * kUnitsPerPixel).D(0);
-    uint16_t checksum = 0;
-    for (size_t i = 0; i < 20; i += 2) checksum ^= ReadLE16(head.Bytes(), i);
-    head.W(checksum);
-    // The metafile header: kept in memory, 9 words long, version 3; the size in
-    // words, the objects it makes, its largest record, an unused word.
-    head.W(1).W(9).W(0x0300).D(static_cast<uint32_t>((kMetafileHeaderSize + records_.size()) / 2));
-    head.W(objects_).D(largest_).W(0);
-    const std::string all = head.Bytes() + records_;
+    for (int i = 0; i < objects_; ++i) wmf_.Delete(i);
+    const std::string all =
+        wmf_.Objects(objects_).Placeable(0, 0, Units(width_), Units(height_), kPixelsPerInch * kUnitsPerPixel);
     return {width_, height_, Bytes(all.begin(), all.end())};
   }
 
  private:
-  void Record(uint16_t function, const Params& params) {
-    const uint32_t words = static_cast<uint32_t>(3 + params.Bytes().size() / 2);
-    AppendLE32(records_, words);
-    AppendLE16(records_, function);
-    records_ += params.Bytes();
-    largest_ = std::max(largest_, words);
-  }
-
-  // The object made by `create` the first time `key` is asked for, selected.
+  // The object that `create` records the first time `key` is asked for, selected.
   template <typename Key>
-  void Select(std::map<Key, uint16_t>& made, const Key& key, int& selected, uint16_t create, const Params& params) {
+  void Select(std::map<Key, int>& made, const Key& key, int& selected, const auto& create) {
     auto [at, added] = made.emplace(key, objects_);
     if (added) {
-      Record(create, params);
+      create();
       ++objects_;
     }
-    if (selected != at->second) Record(kSelectObject, Params().W(at->second));
+    if (selected != at->second) wmf_.Select(at->second);
     selected = at->second;
   }
 
   void SelectPen(const PenKey& key) {
-    Params p;
-    p.W(0).W(key.width).W(0).D(key.color);  // solid, width (y unused), colour
-    Select(pens_, key, pen_, kCreatePenIndirect, p);
+    Select(pens_, key, pen_, [&] { wmf_.Pen(kPenSolid, key.width, key.color); });
   }
 
   void SelectFont(const FontKey& key) {
-    Params p;
-    p.W(-key.height).W(0).W(0).W(0).W(key.weight);  // height as character height, width, angles
-    const std::string flags = {static_cast<char>(key.italic ? 1 : 0), 0, 0,
-                               static_cast<char>(key.symbol ? kSymbolCharset : kAnsiCharset), 0, 0, 0,
-                               static_cast<char>(kSansProportional)};
-    p.Raw(flags).Raw(key.symbol ? kSymbolFace : kTextFace, kFaceBytes);
-    Select(fonts_, key, font_, kCreateFontIndirect, p);
+    Select(fonts_, key, font_, [&] {
+      wmf_.Font(-key.height, key.symbol ? kSymbolFace : kTextFace, 0, key.weight,
+                key.symbol ? kSymbolCharset : kAnsiCharset, key.italic, false, kSansProportional);
+    });
   }
 
   void GlyphRun(PangoLayoutRun* run, const char* text, double x, double baseline, Color color) {
@@ -291,21 +227,19 @@ class WmfCanvas : public SheetCanvas {
     SelectFont(font);
     if (ColorRef(color) != textColor_) {
       textColor_ = ColorRef(color);
-      Record(kSetTextColor, Params().D(textColor_));
+      wmf_.TextColor(textColor_);
     }
-    Params p;
-    p.W(Units(baseline)).W(Units(s.edges[0])).W(static_cast<int>(s.codes.size())).W(0).Raw(s.codes);
     // Advances between rounded edges, so rounding never adds up along the run.
-    for (size_t i = 0; i < s.codes.size(); ++i) p.W(Units(s.edges[i + 1]) - Units(s.edges[i]));
-    Record(kExtTextOut, p);
+    std::vector<int> advances;
+    for (size_t i = 0; i < s.codes.size(); ++i) advances.push_back(Units(s.edges[i + 1]) - Units(s.edges[i]));
+    wmf_.ExtTextOut(Units(s.edges[0]), Units(baseline), 0, {}, s.codes, advances);
   }
 
-  std::string records_;
-  uint32_t largest_ = 0;  // words
+  picturefiles::WmfWriter wmf_;
   int width_ = 0, height_ = 0;
-  uint16_t objects_ = 0;
-  std::map<FontKey, uint16_t> fonts_;
-  std::map<PenKey, uint16_t> pens_;
+  int objects_ = 0;
+  std::map<FontKey, int> fonts_;
+  std::map<PenKey, int> pens_;
   int font_ = -1, pen_ = -1;
   uint32_t textColor_ = 0xFFFFFFFF;  // none yet
 };

@@ -10,9 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "metafile/WmfWriter.h"
+#include "common/pictures/WmfWriter.h"
 
 namespace qil::metafiletest {
+
+using picturefiles::Colorref;
+using picturefiles::Dib24;
+using picturefiles::WmfWriter;
 
 // Premultiplied ARGB pixels.
 struct Raster {

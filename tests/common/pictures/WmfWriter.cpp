@@ -1,10 +1,10 @@
-#include "metafile/WmfWriter.h"
+#include "WmfWriter.h"
 
 #include <algorithm>
 
 #include "base/LittleEndian.h"
 
-namespace qil::metafiletest {
+namespace qil::picturefiles {
 
 uint32_t Colorref(uint8_t r, uint8_t g, uint8_t b) { return r | g << 8 | b << 16; }
 
@@ -34,8 +34,10 @@ WmfWriter& WmfWriter::Brush(int style, uint32_t color, int hatch) {
 }
 
 WmfWriter& WmfWriter::Font(int height, std::string_view face, int escapement, int weight, int charset, bool italic,
-                           bool underline) {
-  std::string tail{static_cast<char>(italic), static_cast<char>(underline), 0, static_cast<char>(charset), 0, 0, 0, 0};
+                           bool underline, int pitch_and_family) {
+  // italic, underline, strike-out, charset, output precision, clipping, quality, pitch and family
+  std::string tail{static_cast<char>(italic), static_cast<char>(underline), 0, static_cast<char>(charset), 0, 0, 0,
+                   static_cast<char>(pitch_and_family)};
   tail.append(face);
   tail.resize(8 + 32, '\0');
   return Add(0x02FB, {height, 0, escapement, escapement, weight}, tail);
@@ -74,11 +76,16 @@ WmfWriter& WmfWriter::StretchDib(std::vector<int> dest, std::vector<int> source,
   return Add(function, words, dib);
 }
 
+WmfWriter& WmfWriter::Objects(int count) {
+  objects_ = count;
+  return *this;
+}
+
 std::string WmfWriter::Plain() const {
   std::string out;
   for (uint32_t word : {1u, 9u, 0x0300u}) AppendLE16(out, word);
   AppendLE32(out, static_cast<uint32_t>(9 + records_.size() / 2 + 3));
-  AppendLE16(out, 64);  // objects
+  AppendLE16(out, static_cast<uint32_t>(objects_) & 0xFFFF);
   AppendLE32(out, static_cast<uint32_t>(largest_));
   AppendLE16(out, 0);
   out += records_;
@@ -118,4 +125,4 @@ std::string Dib24(int width, int height, const std::vector<uint32_t>& rgb) {
   return out;
 }
 
-}  // namespace qil::metafiletest
+}  // namespace qil::picturefiles
