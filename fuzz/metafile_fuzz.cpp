@@ -10,10 +10,6 @@
 
 #include "metafile/MetafileRenderer.h"
 
-// Fontconfig, under pango's font map, keeps its configuration for the life
-// of the process; the leak checker passes over allocations made inside it.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view file(reinterpret_cast<const char*>(data), size);
   const auto picture = qil::RenderMetafile(file, 0.5);

@@ -5,18 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QIL_ADDRESS_SANITIZER 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(QIL_ADDRESS_SANITIZER)
-// Fontconfig keeps its configuration and font lists for the life of the
-// process (pango's font map holds them); the leak checker passes over
-// allocations made inside it. Our code never calls it directly.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-#endif
-
 namespace qil::metafiletest {
 
 Raster FromSurface(cairo_surface_t* surface) {
