@@ -1,16 +1,12 @@
 #include "archive/ArchiveWriter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <limits>
 
 #include "archive/ArchiveFormat.h"
 #include "archive/Blowfish.h"
 #include "base/Exceptions.h"
+#include "base/Files.h"
 
 namespace qil {
 
@@ -23,19 +19,6 @@ void AppendEnciphered(std::string& out, std::string_view plain, Blowfish& cipher
   out.resize(at + archive::RoundUp8(plain.size()), '\0');
   auto* bytes = reinterpret_cast<uint8_t*>(out.data() + at);
   cipher.EncipherBlocks(bytes, bytes, (out.size() - at) / Blowfish::kBlockSize);
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  const char* data = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd, data, left);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    left -= static_cast<size_t>(written);
-  }
-  return true;
 }
 
 }  // namespace
@@ -119,17 +102,6 @@ std::string ArchiveWriter::Build() const {
   return out;
 }
 
-void ArchiveWriter::WriteToFile(const std::string& path) const {
-  const std::string bytes = Build();
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) throw FileOpenError("Cannot create file " + path);
-  const bool written = ::fchmod(fd, 0644) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    throw StreamError("Cannot write file " + path);
-  }
-}
+void ArchiveWriter::WriteToFile(const std::string& path) const { WriteFileReplacing(path, Build()); }
 
 }  // namespace qil

@@ -1,25 +1,16 @@
 #include "archive/PackFolder.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "base/Exceptions.h"
+#include "base/Files.h"
 
 namespace qil {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileOpenError("Cannot open file " + path.string());
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw StreamError("Cannot read file " + path.string());
-  return bytes;
-}
 
 }  // namespace
 

@@ -1,15 +1,13 @@
 #include "mathdb/BankBuilder.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <map>
-#include <sstream>
 
 #include "archive/PackFolder.h"
 #include "base/Convert.h"
 #include "base/Exceptions.h"
+#include "base/Files.h"
 #include "base/LittleEndian.h"
 #include "base/StringList.h"
 #include "base/Text.h"
@@ -28,15 +26,6 @@ constexpr const char* kBundleFormat = "qil-problem-bundle 1";
 
 [[noreturn]] void BadFolder(const std::string& relative, const std::string& why) {
   throw DatabaseError("Bad problem folder \"" + relative + "\": " + why + ".");
-}
-
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileOpenError("Cannot open file " + path.string());
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) throw StreamError("Cannot read file " + path.string());
-  return bytes.str();
 }
 
 bool IsDigits(std::string_view text) {

@@ -1,9 +1,9 @@
 #include "platform/headless/HeadlessPlatform.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
+
+#include "base/Exceptions.h"
+#include "base/Files.h"
 
 namespace qil {
 
@@ -27,19 +27,9 @@ bool HeadlessPlatform::SetClipboardRTF(const std::string& document) {
     clipboard_ = document;
     return true;
   }
-  const std::string temporary = clipboard_file_ + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(document.data(), static_cast<std::streamsize>(document.size()));
-    if (!out.flush()) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, clipboard_file_, error);
-  if (error) {
-    std::remove(temporary.c_str());
+  try {
+    WriteFileReplacing(clipboard_file_, document);
+  } catch (const Exception&) {
     return false;
   }
   clipboard_ = document;  // only a document that was copied is on the clipboard
