@@ -152,7 +152,6 @@ std::vector<DiscPicture> DiscMetafiles(const char* path) {
       if (i > 0 && names[i - 1].substr(2) == name) continue;  // on both pages
       MemoryStream file;
       db.GetGraphic(ProblemID(position), name, file);
-      if (!LooksLikeMetafile(file.View())) continue;
       if (std::optional<std::string> png = RenderMetafileToPng(file.View())) pictures.push_back({file.Bytes(), *png});
     }
   }

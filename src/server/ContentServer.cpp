@@ -70,8 +70,8 @@ void ContentServer::GetContent(const std::string& url, std::string& mimeType, in
     archive_.ReadFile(entry, std::string(), *stream);
     stream->SetPosition(0);
   }
-  if (display_pictures_ && mimeType != "text/html" && LooksLikeMetafile(stream->View())) {
-    if (std::optional<RenderedPicture> drawn = RenderMetafile(stream->View())) {
+  if (display_pictures_ && mimeType != "text/html") {
+    if (std::optional<RenderedPicture> drawn = RenderMetafile(stream->View())) {  // nullopt: not a metafile
       stream = std::make_unique<MemoryStream>(std::move(drawn->bytes));
       mimeType = drawn->mime;
     }
