@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/pictures/WmfWriter.h"
+#include "metafile/TextEncoding.h"
 #include "picture/Metafile.h"
 
 namespace qil::disc {
@@ -27,7 +28,6 @@ constexpr int kAnisotropic = 8;
 constexpr int kTransparent = 1;
 constexpr int kBaselineLeft = 24;  // text placed by the left end of its baseline
 constexpr int kAnsiCharset = 0;
-constexpr int kSymbolCharset = 2;
 // Proportional sans-serif: a reader that lacks a face falls back to a sans font,
 // which suits the disc's pictures, also for the symbols.
 constexpr int kSansProportional = 0x22;
@@ -35,43 +35,26 @@ constexpr int kPenSolid = 0;
 constexpr const char* kTextFace = "DejaVu Sans";
 constexpr const char* kSymbolFace = "Symbol";
 
-// The Symbol font's letters A to Z and a to z are Greek.
-constexpr char32_t kGreekUpper[26] = {
-    0x0391, 0x0392, 0x03A7, 0x0394, 0x0395, 0x03A6, 0x0393, 0x0397, 0x0399, 0x03D1, 0x039A, 0x039B, 0x039C,
-    0x039D, 0x039F, 0x03A0, 0x0398, 0x03A1, 0x03A3, 0x03A4, 0x03A5, 0x03C2, 0x03A9, 0x039E, 0x03A8, 0x0396};
-constexpr char32_t kGreekLower[26] = {
-    0x03B1, 0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3, 0x03B7, 0x03B9, 0x03D5, 0x03BA, 0x03BB, 0x03BC,
-    0x03BD, 0x03BF, 0x03C0, 0x03B8, 0x03C1, 0x03C3, 0x03C4, 0x03C5, 0x03D6, 0x03C9, 0x03BE, 0x03C8, 0x03B6};
-
-struct Code {
-  char32_t c;
-  uint8_t code;
+// The characters the disc writes in the Symbol font: its Greek letters (the
+// font's codes A to Z and a to z) and these operators. Their codes, and the
+// Windows-1252 codes of the other text, come from the metafile reader's
+// tables (metafile/TextEncoding.h), so the writer and the reader of the
+// disc's formulas cannot disagree.
+constexpr char32_t kSymbolOperators[] = {
+    0x2200, 0x2203, 0x2217, 0x2212, 0x2245, 0x2234, 0x22A5, 0x223C, 0x2032, 0x2264, 0x221E,
+    0x2194, 0x2190, 0x2191, 0x2192, 0x2193, 0x00B1, 0x2033, 0x2265, 0x00D7, 0x221D, 0x2202,
+    0x00F7, 0x2260, 0x2261, 0x2248, 0x2205, 0x2229, 0x222A, 0x2208, 0x2209, 0x2220, 0x2207,
+    0x220F, 0x221A, 0x22C5, 0x2227, 0x2228, 0x21D4, 0x21D0, 0x21D2, 0x2211, 0x222B,
 };
+constexpr char32_t kGreekFirst = 0x0391, kGreekLast = 0x03D6;  // the Greek the font's letters hold
 
-// The operators written in the Symbol font.
-constexpr Code kSymbolOperators[] = {
-    {0x2200, 0x22}, {0x2203, 0x24}, {0x2217, 0x2A}, {0x2212, 0x2D}, {0x2245, 0x40}, {0x2234, 0x5C},
-    {0x22A5, 0x5E}, {0x223C, 0x7E}, {0x2032, 0xA2}, {0x2264, 0xA3}, {0x221E, 0xA5}, {0x2194, 0xAB},
-    {0x2190, 0xAC}, {0x2191, 0xAD}, {0x2192, 0xAE}, {0x2193, 0xAF}, {0x00B1, 0xB1}, {0x2033, 0xB2},
-    {0x2265, 0xB3}, {0x00D7, 0xB4}, {0x221D, 0xB5}, {0x2202, 0xB6}, {0x00F7, 0xB8}, {0x2260, 0xB9},
-    {0x2261, 0xBA}, {0x2248, 0xBB}, {0x2205, 0xC6}, {0x2229, 0xC7}, {0x222A, 0xC8}, {0x2208, 0xCE},
-    {0x2209, 0xCF}, {0x2220, 0xD0}, {0x2207, 0xD1}, {0x220F, 0xD5}, {0x221A, 0xD6}, {0x22C5, 0xD7},
-    {0x2227, 0xD9}, {0x2228, 0xDA}, {0x21D4, 0xDB}, {0x21D0, 0xDC}, {0x21D2, 0xDE}, {0x2211, 0xE5},
-    {0x222B, 0xF2},
-};
+// Spaces a text run writes as plain ones: thin and hair spaces, and the narrow no-break space.
+constexpr std::pair<char32_t, uint8_t> kSpaces[] = {{0x2009, 0x20}, {0x200A, 0x20}, {0x202F, 0xA0}};
 
-// Windows-1252 codes 0x80 to 0x9F, and the spaces a text run writes as plain spaces.
-constexpr Code kAnsiExtra[] = {
-    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86},
-    {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C},
-    {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95},
-    {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B},
-    {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F}, {0x2009, 0x20}, {0x200A, 0x20}, {0x202F, 0xA0},
-};
-
-std::optional<uint8_t> Find(const auto& table, char32_t c) {
-  for (const Code& entry : table) {
-    if (entry.c == c) return entry.code;
+// The first code from first to last that the metafile reader reads as c in charset.
+std::optional<uint8_t> CodeIn(metafile::TextCharset charset, char32_t c, int first, int last) {
+  for (int code = first; code <= last; ++code) {
+    if (metafile::DecodeChar(static_cast<uint8_t>(code), charset) == c) return static_cast<uint8_t>(code);
   }
   return std::nullopt;
 }
@@ -174,7 +157,7 @@ class WmfCanvas : public SheetCanvas {
   void SelectFont(const FontKey& key) {
     Select(fonts_, key, font_, [&] {
       wmf_.Font(-key.height, key.symbol ? kSymbolFace : kTextFace, 0, key.weight,
-                key.symbol ? kSymbolCharset : kAnsiCharset, key.italic, false, kSansProportional);
+                key.symbol ? metafile::kSymbolCharset : kAnsiCharset, key.italic, false, kSansProportional);
     });
   }
 
@@ -247,16 +230,19 @@ class WmfCanvas : public SheetCanvas {
 }  // namespace
 
 std::optional<uint8_t> SymbolCode(char32_t c) {
-  for (int i = 0; i < 26; ++i) {
-    if (kGreekUpper[i] == c) return static_cast<uint8_t>('A' + i);
-    if (kGreekLower[i] == c) return static_cast<uint8_t>('a' + i);
-  }
-  return Find(kSymbolOperators, c);
+  const bool greek = c >= kGreekFirst && c <= kGreekLast;
+  if (!greek && std::ranges::find(kSymbolOperators, c) == std::end(kSymbolOperators)) return std::nullopt;
+  const std::optional<uint8_t> code = CodeIn(metafile::TextCharset::kSymbol, c, 0x20, 0xFF);
+  const bool letter = code && ((*code >= 'A' && *code <= 'Z') || (*code >= 'a' && *code <= 'z'));
+  return greek && !letter ? std::nullopt : code;
 }
 
 std::optional<uint8_t> AnsiCode(char32_t c) {
   if ((c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF)) return static_cast<uint8_t>(c);
-  return Find(kAnsiExtra, c);
+  for (const auto& [space, code] : kSpaces) {
+    if (space == c) return code;
+  }
+  return CodeIn(metafile::TextCharset::kWindows1252, c, 0x80, 0x9F);
 }
 
 bool HasSymbols(std::string_view text) {
