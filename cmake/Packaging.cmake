@@ -23,8 +23,10 @@ algebra, geometry, statistics) with a picture of each problem and a worked
 solution. Problems can be collected into a worksheet, or a random worksheet
 drawn by topic and level, and copied to the clipboard as rich text.
 
-The package holds the desktop program orvella, the command-line tool qilcd,
-which runs the same engine without windows, and a demo disc.")
+The package holds the desktop program orvella, the classroom server
+orvella-serve, which serves a disc to every browser on a school network with
+a worksheet for each student, the command-line tool qilcd, which runs the same
+engine without windows, and a demo disc.")
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Brenlowe <orvella@brenlowe.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION education)

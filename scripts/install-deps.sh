@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
-  libssl-dev zlib1g-dev libpng-dev libjpeg-dev
+  libssl-dev zlib1g-dev libpng-dev libjpeg-dev libmicrohttpd-dev libcurl4-openssl-dev
   libglib2.0-dev media-types
   libcairo2-dev libpango1.0-dev librsvg2-dev fonts-dejavu-core
   python3-fonttools fontconfig

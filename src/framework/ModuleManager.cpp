@@ -109,8 +109,8 @@ bool ModuleManager::IsTemplate(std::string_view url) const {
   return SameText(ExtractFileExt(StripQuery(url)), SectionedTemplate::TemplateExtension());
 }
 
-void ModuleManager::ServeRequest(const std::string& url, MemoryStream& stream,
-                                     std::string& contentType) {
+bool ModuleManager::ServeRequest(const std::string& url, MemoryStream& stream,
+                                 std::string& contentType, Session* session) {
   try {
     std::unique_ptr<SectionedTemplate> page;
     try {
@@ -121,38 +121,42 @@ void ModuleManager::ServeRequest(const std::string& url, MemoryStream& stream,
     } catch (...) {
       contentType = "text/html";
       WriteString(stream, ExecutionErrorPage(url, MessageOf(std::current_exception())));
-      return;
+      return false;
     }
-    RunModule(url, *page, stream, contentType);
+    return RunModule(url, *page, stream, contentType,
+                     session != nullptr ? session : default_session_.get());
   } catch (...) {
     // Only the error page itself failed (out of memory): the answer stays as it is.
     contentType = "text/html";
+    return false;
   }
 }
 
-void ModuleManager::RunModule(const std::string& url, SectionedTemplate& page,
-                                  MemoryStream& stream, std::string& contentType) {
+bool ModuleManager::RunModule(const std::string& url, SectionedTemplate& page,
+                              MemoryStream& stream, std::string& contentType, Session* session) {
   int index = 0;
   if (!modules_.Find(page.Name(), index)) {
     contentType = "text/html";
     WriteString(stream, "<pre>Template script not found for template: \"" + EscapeHtmlText(url) +
                             "\"\r\n</pre>");
-    return;
+    return false;
   }
   const auto& module_class = static_cast<const ModuleClass&>(*modules_.Object(index));
   try {
     std::unique_ptr<PageModule> module = module_class.Factory(*this, stream);
-    module->ClientSession = default_session_.get();
+    module->ClientSession = session;
     module->Template = &page;
     SplitQuery(url, module->Params);
     module->URL = url;
     module->ContentType = "text/html";
     module->Execute();
     contentType = module->ContentType;
+    return true;
   } catch (...) {
     contentType = "text/html";
     stream.SetPosition(stream.Size());  // behind whatever the module wrote
     WriteString(stream, ExecutionErrorPage(url, MessageOf(std::current_exception())));
+    return false;
   }
 }
 

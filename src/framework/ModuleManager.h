@@ -4,7 +4,7 @@
 // ModuleManager::ServeRequest. The manager reads the template from the
 // archive, parses it, finds the module class registered under the template's
 // name, creates one module object for this request, hands it the template,
-// the URL's items, the default session and the response stream, and runs its
+// the URL's items, the session and the response stream, and runs its
 // Execute. Errors become an HTML error page inside the response; no exception
 // leaves ServeRequest. The error page repeats the address and the error's
 // message as HTML text escaped by base/Escape.h, so neither puts markup on
@@ -101,8 +101,12 @@ class ModuleManager {
   virtual void Redirect(PageModule& module, std::string_view url);
   virtual void WriteToModule(PageModule& module, std::string_view text);
   // Runs the page of url (leading "/" and query included) into stream and sets
-  // contentType. Never raises.
-  virtual void ServeRequest(const std::string& url, MemoryStream& stream, std::string& contentType);
+  // contentType. The module works on session, or on the default session when
+  // session is nullptr (a front end with a session per client passes its
+  // client's). Answers true when the page ran to its end, false when the
+  // answer is the error page. Never raises.
+  virtual bool ServeRequest(const std::string& url, MemoryStream& stream, std::string& contentType,
+                            Session* session = nullptr);
   // True when url, cut at its first "?", has the extension ".stmp" (letter case ignored).
   virtual bool IsTemplate(std::string_view url) const;
 
@@ -110,8 +114,8 @@ class ModuleManager {
   Session* DefaultSession() const { return default_session_.get(); }
 
  private:
-  void RunModule(const std::string& url, SectionedTemplate& page, MemoryStream& stream,
-                 std::string& contentType);
+  bool RunModule(const std::string& url, SectionedTemplate& page, MemoryStream& stream,
+                 std::string& contentType, Session* session);
 
   StringList modules_;  // sorted; each line carries its factory
   ArchiveReader* archive_;

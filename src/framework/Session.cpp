@@ -26,6 +26,16 @@ void Session::SetVar(std::string_view name, const Variant& value) {
   if (SessionVariable* var = Find(name)) var->Value = value;
 }
 
+std::vector<std::pair<std::string, std::string>> Session::Variables() const {
+  std::vector<std::pair<std::string, std::string>> variables;
+  variables.reserve(static_cast<size_t>(vars_.Count()));
+  for (int i = 0; i < vars_.Count(); ++i) {
+    const auto& var = static_cast<const SessionVariable&>(*vars_.Object(i));
+    variables.emplace_back(vars_[i], var.Value.ToString());
+  }
+  return variables;
+}
+
 bool Session::HasVar(std::string_view name) const { return Find(name) != nullptr; }
 
 }  // namespace qil

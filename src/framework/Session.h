@@ -10,6 +10,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/StringList.h"
 #include "base/Variant.h"
@@ -45,6 +47,10 @@ class Session {
 
   // Whether a variable of that name exists (for tests and diagnostics).
   bool HasVar(std::string_view name) const;
+
+  // Every variable as its name and its value's text, in name order; for
+  // front ends that carry a session between requests themselves.
+  std::vector<std::pair<std::string, std::string>> Variables() const;
 
  private:
   SessionVariable* Find(std::string_view name) const;

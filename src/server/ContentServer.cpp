@@ -51,35 +51,46 @@ void ContentServer::UnregisterNamespace() {
   if (Hooks().Unregister) Hooks().Unregister(scheme_);
 }
 
-void ContentServer::GetContent(const std::string& url, std::string& mimeType, int32_t& size,
-                            std::unique_ptr<MemoryStream>& stream) {
+std::optional<ContentAnswer> ContentServer::Answer(const std::string& url, Session* session) {
   std::string address = url;
   for (char& c : address) {
     if (c == '\\') c = '/';
   }
   const std::string path = ParseURL(address).path;
   const std::string entry = path.empty() ? std::string() : StripQuery(path.substr(1));
-  if (!archive_.GetFileSize(entry)) return;
+  if (!archive_.GetFileSize(entry)) return std::nullopt;
 
-  stream = std::make_unique<MemoryStream>();
+  ContentAnswer answer;
+  answer.body = std::make_unique<MemoryStream>();
   if (manager_.IsTemplate(path)) {
-    mimeType = "text/html";
-    manager_.ServeRequest(path, *stream, mimeType);
+    answer.mimeType = "text/html";
+    answer.generated = true;
+    answer.failed = !manager_.ServeRequest(path, *answer.body, answer.mimeType, session);
   } else {
-    mimeType = mime_types_.GetMIMEType(entry);
-    archive_.ReadFile(entry, std::string(), *stream);
-    stream->SetPosition(0);
+    answer.mimeType = mime_types_.GetMIMEType(entry);
+    archive_.ReadFile(entry, std::string(), *answer.body);
+    answer.body->SetPosition(0);
   }
-  if (display_pictures_ && mimeType != "text/html") {
-    if (std::optional<RenderedPicture> drawn = RenderMetafile(stream->View())) {  // nullopt: not a metafile
-      stream = std::make_unique<MemoryStream>(std::move(drawn->bytes));
-      mimeType = drawn->mime;
+  if (display_pictures_ && answer.mimeType != "text/html") {
+    // nullopt: not a metafile
+    if (std::optional<RenderedPicture> drawn = RenderMetafile(answer.body->View())) {
+      answer.body = std::make_unique<MemoryStream>(std::move(drawn->bytes));
+      answer.mimeType = drawn->mime;
     }
   }
-  if (stream->Size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+  return answer;
+}
+
+void ContentServer::GetContent(const std::string& url, std::string& mimeType, int32_t& size,
+                               std::unique_ptr<MemoryStream>& stream) {
+  std::optional<ContentAnswer> answer = Answer(url);
+  if (!answer) return;
+  if (answer->body->Size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
     throw StreamError("The answer to " + url + " is too large");
   }
-  size = static_cast<int32_t>(stream->Size());
+  mimeType = std::move(answer->mimeType);
+  size = static_cast<int32_t>(answer->body->Size());
+  stream = std::move(answer->body);
 }
 
 }  // namespace qil

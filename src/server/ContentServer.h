@@ -21,12 +21,13 @@
 //
 // The server owns the module manager and the MIME table, not the archive.
 // No lock: requests reach it one at a time; errors other than the manager's
-// (which become pages) pass out of GetContent unchanged.
+// (which become pages) pass out of Answer and GetContent unchanged.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/MemoryStream.h"
@@ -42,6 +43,14 @@ class ArchiveReader;
 struct SchemeHooks {
   std::function<void(const std::string& scheme)> Register;
   std::function<void(const std::string& scheme)> Unregister;
+};
+
+// One answer of the server.
+struct ContentAnswer {
+  std::string mimeType;
+  std::unique_ptr<MemoryStream> body;
+  bool generated = false;  // a page run by the module manager, not a stored entry
+  bool failed = false;     // the page failed and body is the manager's error page
 };
 
 // Installs hooks for every server of the process; call before RegisterNamespace.
@@ -65,9 +74,16 @@ class ContentServer {
   // Withdraws it. Nothing happens when not registered.
   void UnregisterNamespace();
 
-  // Answers url. On success stream is a new stream (position 0 for plain
-  // entries), size its length and mimeType its type; when the address names
-  // no archive entry, nothing is touched.
+  // Answers url (an address of the scheme, escapes already decoded), nullopt
+  // when it names no archive entry. A page runs on session, or on the
+  // manager's default session when session is nullptr. Raises when an archive
+  // entry cannot be read; a page that fails is answered with the manager's
+  // error page and marked failed.
+  std::optional<ContentAnswer> Answer(const std::string& url, Session* session = nullptr);
+
+  // Answers url for the protocol handler. On success stream is a new stream
+  // (position 0 for plain entries), size its length and mimeType its type;
+  // when the address names no archive entry, nothing is touched.
   void GetContent(const std::string& url, std::string& mimeType, int32_t& size,
                   std::unique_ptr<MemoryStream>& stream);
 

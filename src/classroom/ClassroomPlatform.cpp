@@ -1,0 +1,32 @@
+#include "classroom/ClassroomPlatform.h"
+
+#include <cstdio>
+
+namespace qil {
+
+namespace {
+thread_local DocumentCapture* current_capture = nullptr;
+}  // namespace
+
+DocumentCapture::DocumentCapture() { current_capture = this; }
+
+DocumentCapture::~DocumentCapture() { current_capture = nullptr; }
+
+bool ClassroomPlatform::AskRetry(const std::string& message) {
+  std::fprintf(stderr, "orvella-serve: %s\n", message.c_str());
+  return false;
+}
+
+void ClassroomPlatform::ShowError(const std::string& message) {
+  std::fprintf(stderr, "orvella-serve: %s\n", message.c_str());
+}
+
+bool ClassroomPlatform::SetClipboardRTF(const std::string& document) {
+  if (current_capture == nullptr) return false;
+  current_capture->document_ = document;
+  return true;
+}
+
+uint32_t ClassroomPlatform::UtcMillisecondsOfDay() { return SystemUtcMillisecondsOfDay(); }
+
+}  // namespace qil
