@@ -1,7 +1,7 @@
 // orvella-serve: the disc for a whole class, over HTTP.
 //
 //   orvella-serve --archive FILE [--port N] [--address A] [--key-file FILE] [--log FILE]
-//                 [--threads N] [--per-ip-limit N] [--max-connections N] [--queue N]
+//                 [--threads N] [--per-ip-limit N] [--max-connections N]
 //                 [--session-hours N] [--timeout SECONDS]
 //
 // Once listening it says so on standard error ("Listening on http://...",
@@ -36,7 +36,7 @@ constexpr auto kShutdownGrace = std::chrono::seconds(10);
 
 constexpr const char* kUsage =
     "Usage: orvella-serve --archive FILE [--port N] [--address A] [--key-file FILE] [--log FILE]\n"
-    "                     [--threads N] [--per-ip-limit N] [--max-connections N] [--queue N]\n"
+    "                     [--threads N] [--per-ip-limit N] [--max-connections N]\n"
     "                     [--session-hours N] [--timeout SECONDS]\n"
     "Serves the disc FILE to every browser on the network, each with a worksheet of its own.\n"
     "  --port N             the port to listen on (default 8080; 0 picks a free one)\n"
@@ -46,8 +46,7 @@ constexpr const char* kUsage =
     "  --log FILE           append the access log to FILE (default: standard output)\n"
     "  --threads N          requests handled at once (default: twice the processors, at least 4)\n"
     "  --per-ip-limit N     connections per client address (default 32; 0: no limit)\n"
-    "  --max-connections N  open connections in all (default 512)\n"
-    "  --queue N            requests waiting for a generated page (default 64)\n"
+    "  --max-connections N  open connections in all; more are told to retry (default 512)\n"
     "  --session-hours N    how long an unused worksheet is kept (default 12)\n"
     "  --timeout SECONDS    idle time after which a connection is closed (default 15)\n";
 
@@ -95,8 +94,6 @@ qil::ClassroomOptions ParseArguments(int argc, char** argv) {
       options.http.perIpLimit = Count(option, value, 0, 100000);
     } else if (option == "--max-connections") {
       options.http.maxConnections = Count(option, value, 1, 100000);
-    } else if (option == "--queue") {
-      options.queueLimit = Count(option, value, 1, 100000);
     } else if (option == "--session-hours") {
       options.sessionSeconds = int64_t{3600} * Count(option, value, 1, 24 * 366);
     } else if (option == "--timeout") {

@@ -18,7 +18,7 @@ ClassroomServer::ClassroomServer(const ClassroomOptions& options) : log_(options
     std::string message;
     engine_ = StartEngine(engine, message);
     if (!engine_) throw Exception(options.archive + ": " + message);
-    site_ = std::make_unique<ClassroomSite>(engine_->Server(), std::move(sealer), options.queueLimit);
+    site_ = std::make_unique<ClassroomSite>(engine_->Server(), std::move(sealer));
     http_ = std::make_unique<HttpServer>(
         options.http, [this](const HttpRequest& request) { return site_->Handle(request); }, log_);
     http_->Start();

@@ -29,7 +29,6 @@ struct ClassroomOptions {
   std::string keyFile;                 // "" = a new random key for this run
   std::string logPath;                 // "" = standard output
   int64_t sessionSeconds = 12 * 3600;  // how long a student's worksheet lasts unused
-  unsigned queueLimit = 64;            // requests waiting for the engine
 };
 
 class ClassroomServer {

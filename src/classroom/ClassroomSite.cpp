@@ -135,29 +135,10 @@ HttpResponse DownloadAnswer(const HttpRequest& request, const StringList& items,
   return response;
 }
 
-// A place in the engine's queue; Admitted is false when the queue was full.
-class EngineTurn {
- public:
-  EngineTurn(std::mutex& engine, std::atomic<unsigned>& queue, unsigned limit) : queue_(queue) {
-    if (queue_.fetch_add(1) >= limit) return;
-    hold_ = std::unique_lock<std::mutex>(engine);
-  }
-  ~EngineTurn() {
-    if (hold_.owns_lock()) hold_.unlock();
-    queue_.fetch_sub(1);
-  }
-  bool Admitted() const { return hold_.owns_lock(); }
-
- private:
-  std::atomic<unsigned>& queue_;
-  std::unique_lock<std::mutex> hold_;
-};
-
 }  // namespace
 
-ClassroomSite::ClassroomSite(ContentServer& server, SessionSealer sealer, unsigned queueLimit,
-                             size_t storeLimit)
-    : server_(server), sealer_(std::move(sealer)), queue_limit_(queueLimit), store_limit_(storeLimit) {}
+ClassroomSite::ClassroomSite(ContentServer& server, SessionSealer sealer, size_t storeLimit)
+    : server_(server), sealer_(std::move(sealer)), store_limit_(storeLimit) {}
 
 HttpResponse ClassroomSite::Handle(const HttpRequest& request) {
   if (request.method != "GET" && request.method != "HEAD") {
@@ -187,8 +168,7 @@ std::shared_ptr<const StoredAnswer> ClassroomSite::LoadStored(const std::string&
   }
   std::optional<ContentAnswer> answer;
   {
-    EngineTurn turn(engine_lock_, engine_queue_, queue_limit_);
-    if (!turn.Admitted()) throw SiteBusy();
+    std::lock_guard<std::mutex> engine(engine_lock_);
     answer = server_.Answer(address);
   }
   if (!answer) return nullptr;
@@ -215,8 +195,6 @@ HttpResponse ClassroomSite::AnswerStored(const HttpRequest& request, const std::
   std::shared_ptr<const StoredAnswer> stored;
   try {
     stored = LoadStored(address);
-  } catch (const SiteBusy&) {
-    return BusyResponse();
   } catch (const std::exception& error) {
     LogFailure(request.target, error.what());
     return Unreadable();
@@ -237,8 +215,7 @@ HttpResponse ClassroomSite::AnswerStored(const HttpRequest& request, const std::
 
 HttpResponse ClassroomSite::AnswerGenerated(const HttpRequest& request, const std::string& address) {
   const int64_t now = std::time(nullptr);
-  EngineTurn turn(engine_lock_, engine_queue_, queue_limit_);
-  if (!turn.Admitted()) return BusyResponse();
+  std::lock_guard<std::mutex> engine(engine_lock_);
 
   SessionSealer::Opened client = sealer_.Open(request.cookie, now);
   const auto before = client.session->Variables();

@@ -12,8 +12,7 @@
 //  - Generated pages run one at a time in the engine, each on the session of
 //    its client, opened from the client's cookies and sealed back into them
 //    when the page changed it (SessionCookies.h). "Cache-Control: no-store".
-//    At most queueLimit requests wait for the engine; beyond that the answer
-//    is BusyResponse.
+//    The requests waiting for the engine are bounded by the front's threads.
 //  - A copy the page makes becomes a download: the page answers "Your copy is
 //    downloading" and sends the browser on to the same address with the item
 //    "download=1", which answers the RTF document as an attachment
@@ -24,7 +23,6 @@
 // Thread-safe: Handle may run on many threads at once.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -49,19 +47,12 @@ struct StoredAnswer {
   std::shared_ptr<const std::string> gzipped;     // nullptr when not worth it
 };
 
-// The engine's queue is full (inside the site only).
-class SiteBusy : public Exception {
- public:
-  SiteBusy() : Exception("busy") {}
-};
-
 class ClassroomSite {
  public:
   static constexpr size_t kDefaultStoreLimit = size_t{512} << 20;
 
   // server must outlive the site; the site is the only one to use it.
-  ClassroomSite(ContentServer& server, SessionSealer sealer, unsigned queueLimit,
-                size_t storeLimit = kDefaultStoreLimit);
+  ClassroomSite(ContentServer& server, SessionSealer sealer, size_t storeLimit = kDefaultStoreLimit);
 
   HttpResponse Handle(const HttpRequest& request);
 
@@ -72,11 +63,9 @@ class ClassroomSite {
 
   ContentServer& server_;
   const SessionSealer sealer_;
-  const unsigned queue_limit_;
   const size_t store_limit_;
 
-  std::mutex engine_lock_;              // the engine serves one request at a time
-  std::atomic<unsigned> engine_queue_{0};
+  std::mutex engine_lock_;  // the engine serves one request at a time
 
   std::shared_mutex store_lock_;
   std::map<std::string, std::shared_ptr<const StoredAnswer>> store_;  // by lower-case address
