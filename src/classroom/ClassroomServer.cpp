@@ -1,5 +1,7 @@
 #include "classroom/ClassroomServer.h"
 
+#include <limits>
+
 #include "base/Exceptions.h"
 #include "classroom/ClassroomSite.h"
 #include "classroom/SessionCookies.h"
@@ -15,6 +17,8 @@ ClassroomServer::ClassroomServer(const ClassroomOptions& options) : log_(options
     EngineOptions engine;
     engine.ArchivePath = options.archive;
     engine.DisplayPictures = true;
+    // A class reads every topic at once: the whole bank stays in memory.
+    engine.BundleCacheCapacity = std::numeric_limits<int>::max();
     std::string message;
     engine_ = StartEngine(engine, message);
     if (!engine_) throw Exception(options.archive + ": " + message);

@@ -69,7 +69,7 @@ struct HttpServerOptions {
   unsigned perIpLimit = 32;         // 0 = no limit per address
   unsigned maxConnections = 512;
   unsigned timeoutSeconds = 15;
-  size_t memoryLimit = 48 * 1024;   // per connection: request line, headers, buffers
+  size_t memoryLimit = 32 * 1024;   // per connection: request line, headers, buffers
 };
 
 // Everything the disc's pages load comes from the server's own origin; the

@@ -50,7 +50,7 @@ class SessionSealer {
  public:
   static constexpr size_t kMinKeySize = 32;
   static constexpr size_t kCookieValueSize = 3800;
-  static constexpr int kMaxCookies = 4;
+  static constexpr int kMaxCookies = 3;
   static constexpr const char* kCookieName = "session";
 
   // key: at least kMinKeySize bytes (raises Exception otherwise); lifetime:

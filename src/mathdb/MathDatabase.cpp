@@ -252,7 +252,7 @@ ProblemBundlePtr MathDatabase::GetBundle(int32_t position) {
       return entry.Bundle;
     }
   }
-  if (static_cast<int>(cache_.size()) >= kCacheCapacity) {
+  if (static_cast<int>(cache_.size()) >= cache_capacity_) {
     // Evict the oldest-inserted entry that nobody holds; when all are held,
     // the bundle goes to the caller uncached.
     auto victim = std::find_if(cache_.rbegin(), cache_.rend(),

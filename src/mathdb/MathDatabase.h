@@ -36,6 +36,7 @@
 // for the same position.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -172,6 +173,11 @@ class MathDatabase : public ListObject {
   std::string GetEndpointName(std::string_view key) const;
   std::string GetMenuValue(std::string_view key) const;
 
+  // How many bundles the cache keeps (kCacheCapacity unless changed). A
+  // server that answers many readers at once keeps more; call before the
+  // first lookup. Values below kCacheCapacity count as kCacheCapacity.
+  void SetCacheCapacity(int capacity) { cache_capacity_ = std::max(capacity, kCacheCapacity); }
+
   // The cache as it stands, front (newest) first: for diagnostics and tests.
   std::vector<BundleCacheEntry> CacheSnapshot() const;
 
@@ -197,6 +203,7 @@ class MathDatabase : public ListObject {
   uint64_t data_region_size_ = 0;
   std::vector<IndexRecord> index_;
   std::vector<BundleCacheEntry> cache_;
+  int cache_capacity_ = kCacheCapacity;
   mutable std::mutex lock_;
   StringList menu_ids_;
   StringList endpoints_;

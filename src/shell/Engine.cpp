@@ -6,7 +6,7 @@
 
 namespace qil {
 
-Engine::Engine(const EngineOptions& options) {
+Engine::Engine(const EngineOptions& options) : options_(options) {
   try {
     archive_ = std::make_unique<ArchiveReader>();
     archive_->Open(options.ArchivePath, options.ProductId, false);

@@ -37,6 +37,8 @@ struct EngineOptions {
   std::string MIMETypesPath = MimeTypes::kSystemTable;
   // Metafile pictures answered drawn as SVG, for a viewer (see ContentServer.h).
   bool DisplayPictures = false;
+  // Problem bundles the math database keeps in memory; 0 keeps its default.
+  int BundleCacheCapacity = 0;
   // Runs right after the archive opened, before the server exists: the
   // desktop program's checks of its surroundings. Raising ends start-up.
   std::function<void()> AfterArchiveOpened;
@@ -58,6 +60,7 @@ class Engine {
   // step of shutdown; the archive stays open until the engine goes.
   void StopServing();
 
+  const EngineOptions& Options() const { return options_; }
   ArchiveReader& Archive() { return *archive_; }
   ContentServer& Server() { return *server_; }
   ModuleManager& Manager();
@@ -74,6 +77,7 @@ class Engine {
  private:
   void Shutdown();
 
+  EngineOptions options_;
   std::unique_ptr<ArchiveReader> archive_;
   std::unique_ptr<ContentServer> server_;
   std::vector<std::unique_ptr<ListObject>> kept_;

@@ -43,6 +43,7 @@ void RegisterModules(Engine& engine) {
   // index) end start-up. An archive without a data region has no database:
   // the pages then see an empty one.
   MathDatabase& db = engine.Keep(std::make_unique<LevelFoldingDatabase>());
+  if (engine.Options().BundleCacheCapacity > 0) db.SetCacheCapacity(engine.Options().BundleCacheCapacity);
   if (engine.Archive().DataRegionSize() > 0) db.Load(engine.Archive());
   RichTextComponents& richtext = engine.Keep(std::make_unique<RichTextComponents>());
   const PageContext& context =
