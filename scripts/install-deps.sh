@@ -15,6 +15,7 @@ packages=(
   xvfb xauth xclip xdotool dbus
   clang
   librsvg2-bin desktop-file-utils appstream file
+  kiwix-tools zim-tools wrk
 )
 
 missing=()
