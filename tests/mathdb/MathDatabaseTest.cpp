@@ -265,6 +265,19 @@ TEST_F(CacheTest, EvictsOnlyEntriesNobodyHolds) {
   EXPECT_EQ(held[1]->FindFile("P.htm"), "only a problem, M_image9.png");  // evicted, still valid for its holder
 }
 
+// A larger cache keeps every bundle read once; a smaller one than the default keeps the default.
+TEST_F(CacheTest, CapacityCanGrowButNotShrink) {
+  db_.SetCacheCapacity(1);
+  for (int i = 0; i < 100; ++i) db_.ReleaseBundle(i, db_.GetBundle(i));
+  EXPECT_EQ(db_.CacheSnapshot().size(), size_t{kCapacity});
+  db_.SetCacheCapacity(1000);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < 100; ++i) db_.ReleaseBundle(i, db_.GetBundle(i));
+  }
+  EXPECT_EQ(db_.CacheSnapshot().size(), 100u);
+  EXPECT_EQ(db_.reads, 100 + (100 - kCapacity));
+}
+
 // Four threads at random; their first requests, all of 7, read at once (no lock is held during a
 // read) and share one bundle. In the end every entry is free and of its own position.
 TEST_F(CacheTest, ConcurrentReadersShareEntriesAndLeaveThemFree) {
