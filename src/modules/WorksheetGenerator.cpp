@@ -1,5 +1,6 @@
 #include "modules/WorksheetGenerator.h"
 
+#include <algorithm>
 #include <mutex>
 #include <unordered_set>
 
@@ -18,55 +19,75 @@ namespace {
 std::mutex g_random_lock;
 WorksheetRandom g_random;
 
-// The drawing of one request: the list being rebuilt and, beside it, the
-// positions it already holds.
-class WorksheetDrawing {
- public:
-  WorksheetDrawing(StringList& worksheet, Platform& clock) : worksheet_(worksheet), clock_(clock) {}
+// Orders positions as the worksheet has always been ordered: by their
+// six-digit forms, compared as text.
+void SortLikeWorksheet(std::vector<int32_t>& positions) {
+  std::sort(positions.begin(), positions.end(), [](int32_t a, int32_t b) {
+    return FormatZeroPadded("%.6d", a) < FormatZeroPadded("%.6d", b);
+  });
+}
 
-  // Draws n distinct positions of the range [first, first + count) that are
-  // not drawn yet and appends them in the order drawn.
-  void DrawGroup(int32_t first, int32_t count, int32_t n) {
-    const int32_t available = count - DrawnWithin(first, count);
-    if (n > available) throw PageError(GenerationErrorMessage(n, available));
-    g_random.Reseed(clock_.UtcMillisecondsOfDay());
-    for (int32_t i = 0; i < n; ++i) {
-      int32_t position;
-      do {
-        position = first + static_cast<int32_t>(g_random.Below(static_cast<uint32_t>(count)));
-      } while (drawn_.contains(position));
-      drawn_.insert(position);
-      worksheet_.Add(IntToStr(position));
+// The drawing of one generation: every version's positions so far.
+class VersionDrawing {
+ public:
+  explicit VersionDrawing(int versions) : versions_(static_cast<size_t>(versions)) {}
+
+  // Draws, from the range [first, first + count) and one sequence seeded
+  // with seed, n positions for each version in turn. A version never takes a
+  // position twice; a later version takes only positions no version has
+  // while the range still holds such positions. Version A's draws are those
+  // of a single worksheet.
+  void DrawGroup(int32_t first, int32_t count, int32_t n, uint32_t seed) {
+    WorksheetRandom& random = g_random;
+    random.Reseed(seed);
+    for (size_t v = 0; v < versions_.size(); ++v) {
+      Version& version = versions_[v];
+      const int32_t available = count - Within(version.drawn, first, count);
+      if (n > available) throw PageError(GenerationErrorMessage(n, available));
+      for (int32_t i = 0; i < n; ++i) {
+        const bool fresh_left = v > 0 && Within(any_, first, count) < count;
+        int32_t position;
+        do {
+          position = first + static_cast<int32_t>(random.Below(static_cast<uint32_t>(count)));
+        } while (version.drawn.contains(position) || (fresh_left && any_.contains(position)));
+        if (v > 0 && !fresh_left) ++shared_;
+        version.drawn.insert(position);
+        version.order.push_back(position);
+        any_.insert(position);
+      }
     }
   }
 
+  GeneratedVersions Result() && {
+    GeneratedVersions result;
+    result.shared = shared_;
+    for (Version& version : versions_) {
+      SortLikeWorksheet(version.order);
+      result.versions.push_back(std::move(version.order));
+    }
+    return result;
+  }
+
  private:
-  // How many drawn positions lie in [first, first + count).
-  int32_t DrawnWithin(int32_t first, int32_t count) const {
+  struct Version {
+    std::unordered_set<int32_t> drawn;
+    std::vector<int32_t> order;
+  };
+
+  // How many positions of set lie in [first, first + count).
+  static int32_t Within(const std::unordered_set<int32_t>& set, int32_t first, int32_t count) {
     const int64_t end = int64_t{first} + count;
     int32_t within = 0;
-    for (int32_t position : drawn_) {
+    for (int32_t position : set) {
       if (position >= first && position < end) ++within;
     }
     return within;
   }
 
-  StringList& worksheet_;
-  Platform& clock_;
-  std::unordered_set<int32_t> drawn_;
+  std::vector<Version> versions_;
+  std::unordered_set<int32_t> any_;
+  int shared_ = 0;
 };
-
-// Orders the entries by position through their six-digit forms, as the
-// worksheet has always been ordered: a text sort of zero-padded numbers.
-void SortByPosition(StringList& worksheet) {
-  for (int i = 0; i < worksheet.Count(); ++i) {
-    worksheet.Put(i, FormatZeroPadded("%.6d", StrToInt(worksheet[i])));
-  }
-  worksheet.Sort();
-  for (int i = 0; i < worksheet.Count(); ++i) {
-    worksheet.Put(i, IntToStr(StrToInt(worksheet[i])));
-  }
-}
 
 }  // namespace
 
@@ -91,26 +112,40 @@ std::string GenerationErrorMessage(int64_t requested, int64_t available) {
          IntToStr(available);
 }
 
-void GenerateWorksheet(const StringList& params, const MathDatabase& database, Platform& clock,
-                       StringList& worksheet) {
-  StringList previous;
-  previous.Assign(worksheet);
-  worksheet.Clear();
+std::vector<std::pair<int, int32_t>> RequestedGroups(const StringList& params, const MathDatabase& database) {
+  std::vector<std::pair<int, int32_t>> groups;
+  const std::vector<std::string> keys = WorksheetGroupKeys(database);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const int32_t n = StrToIntDef(params.Value("T" + keys[i]), 0);
+    if (n > 0) groups.emplace_back(static_cast<int>(i), n);
+  }
+  return groups;
+}
+
+GeneratedVersions GenerateVersions(const MathDatabase& database,
+                                   const std::vector<std::pair<int, int32_t>>& groups, uint32_t seed,
+                                   int versions) {
+  const std::vector<std::string> keys = WorksheetGroupKeys(database);
   std::lock_guard<std::mutex> lock(g_random_lock);
-  WorksheetDrawing drawing(worksheet, clock);
-  for (const std::string& key : WorksheetGroupKeys(database)) {
-    const int32_t n = StrToIntDef(params.Value("T" + key), 0);
-    if (n <= 0) continue;
+  VersionDrawing drawing(std::max(versions, 1));
+  for (const auto& [group, n] : groups) {
+    if (group < 0 || static_cast<size_t>(group) >= keys.size() || n <= 0) continue;
+    const std::string& key = keys[static_cast<size_t>(group)];
     const int32_t count = database.CountPrefix(key);
     if (n > count) throw PageError(GenerationErrorMessage(n, count));
     const int32_t first = database.FindNthProblem(key, 1).value_or(0);  // found: count >= n > 0
-    drawing.DrawGroup(first, count, n);
+    drawing.DrawGroup(first, count, n, seed);
   }
-  if (worksheet.Empty()) {
-    worksheet.Assign(previous);
-    return;
-  }
-  SortByPosition(worksheet);
+  return std::move(drawing).Result();
+}
+
+void GenerateWorksheet(const StringList& params, const MathDatabase& database, Platform& clock,
+                       StringList& worksheet) {
+  const std::vector<std::pair<int, int32_t>> groups = RequestedGroups(params, database);
+  if (groups.empty()) return;
+  const GeneratedVersions drawn = GenerateVersions(database, groups, clock.UtcMillisecondsOfDay(), 1);
+  worksheet.Clear();
+  for (int32_t position : drawn.versions.front()) worksheet.Add(IntToStr(position));
 }
 
 }  // namespace qil

@@ -5,9 +5,9 @@
 // problems of endpoint A01, level 1); a missing, empty, non-numeric, zero or
 // negative count asks for nothing. Groups are visited in the order of the
 // database's Endpoints, levels "1" to "4". For every group that asks for
-// something the pseudo-random source is re-seeded from the UTC time of day
-// (qil::CurrentPlatform().UtcMillisecondsOfDay()), so a fixed time of day
-// gives a reproducible worksheet.
+// something the pseudo-random source is re-seeded with the UTC time of day
+// in milliseconds, read once when the generation starts, so that the seed
+// and the counts rebuild the worksheet (its sheet code holds them).
 //
 // A group's problems are taken to be the CountPrefix(key) positions from its
 // first record on. Asking for more than a group holds raises qil::Exception
@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qil {
@@ -60,6 +61,26 @@ std::vector<std::string> WorksheetGroupKeys(const MathDatabase& database);
 // The generation error's message for a request of requested problems from a
 // group that offers available.
 std::string GenerationErrorMessage(int64_t requested, int64_t available);
+
+// The groups a request asks problems of: (index among WorksheetGroupKeys,
+// count) for every item "T" + key with a count above 0, in group order.
+std::vector<std::pair<int, int32_t>> RequestedGroups(const StringList& params, const MathDatabase& database);
+
+// Worksheets drawn as versions of one sheet.
+struct GeneratedVersions {
+  std::vector<std::vector<int32_t>> versions;  // A, B, ...: each sorted as a worksheet is
+  int shared = 0;  // draws of later versions that had to repeat a problem of an earlier one
+};
+
+// Draws versions worksheets (at least one) from groups, every group's
+// sequence seeded with seed. Version A is the worksheet of a generation at
+// that seed. In each group the versions draw in turn from the same sequence;
+// a later version takes only problems that no version has while the group
+// still has such problems, and counts the others in shared. The same
+// arguments always give the same worksheets. Raises the generation error
+// when a group holds fewer problems than asked.
+GeneratedVersions GenerateVersions(const MathDatabase& database, const std::vector<std::pair<int, int32_t>>& groups,
+                                   uint32_t seed, int versions);
 
 // Replaces the entries of worksheet with the problems drawn for the counts in
 // params (the request's items, read by name without regard to letter case),
