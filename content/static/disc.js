@@ -131,6 +131,19 @@ function finishEditor() {
   refreshCounter();
 }
 
+// ------------------------------------------------------------ goto box
+
+// The goto box takes a problem number or a sheet code: a text with a letter
+// in it opens the worksheet of that code.
+function goToNumberOrCode(form) {
+  const text = form.elements["goto"].value.trim();
+  if (!/[A-Za-z]/.test(text)) return true;
+  const address = "sheet.stmp?code=" + encodeURIComponent(text);
+  const frame = form.target ? window.frames[form.target] : window;
+  frame.location.href = address;
+  return false;
+}
+
 // ------------------------------------------------------------ generator form
 
 // Checks every count against the number of problems its group offers, sends

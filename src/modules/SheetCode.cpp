@@ -113,7 +113,7 @@ class BitReader {
 std::string NormalizedDigits(std::string_view text) {
   std::string digits;
   for (char c : text) {
-    if (c == '-' || c == ' ' || c == '\t') continue;
+    if (c == '-' || c == ' ' || c == '+' || c == '\t') continue;
     char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     if (upper == 'I' || upper == 'L') upper = '1';
     if (upper == 'O') upper = '0';

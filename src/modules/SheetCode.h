@@ -8,7 +8,8 @@
 // generator draws the same problems again (WorksheetGenerator.h).
 //
 // Written form: Crockford's base-32 digits (0-9 and A-Z without I, L, O, U)
-// in groups of four joined by "-". Read back, letter case, blanks and hyphens
+// in groups of four joined by "-". Read back, letter case, blanks ("+" in a
+// form's address too) and hyphens
 // do not matter, and I and L read as 1, O as 0.
 // Content, most significant bit first:
 //   kind: 1 bit (0 list, 1 generated)

@@ -9,7 +9,9 @@
 #include "mathdb/MathDatabase.h"
 #include "mathdb/NumberImages.h"
 #include "modules/BrowsePages.h"
+#include "modules/SheetPages.h"
 #include "modules/WorksheetGenerator.h"
+#include "platform/Platform.h"
 
 namespace qil {
 
@@ -140,7 +142,7 @@ void WorksheetEditorPage::Execute() {
   if (action == "gensheet") {
     const std::string token = Param(kTokenVar);
     if (token != session.GetVar(kTokenVar).ToString()) {
-      GenerateWorksheet(Params, database, Context.Host, worksheet);
+      GenerateSheetVersions(Params, database, Context.Host.UtcMillisecondsOfDay(), session, worksheet);
       StoreWorksheet(session, worksheet);
       session.SetVar(kTokenVar, Variant(token));
     }
@@ -149,7 +151,9 @@ void WorksheetEditorPage::Execute() {
   }
 
   WriteWorksheetRows(database, *Template, worksheet, *OutStream);
-  Template->SectionByName("footer").WriteToStream(*OutStream);
+  TemplateSection& footer = Template->SectionByName("footer");
+  SetSheetCodeSlots(database, session, worksheet, footer);
+  footer.WriteToStream(*OutStream);
 }
 
 // ---------------------------------------------------------------- creator

@@ -11,6 +11,7 @@
 #include "mathdb/LevelFoldingDatabase.h"
 #include "modules/BrowsePages.h"
 #include "modules/ClipboardPage.h"
+#include "modules/SheetPages.h"
 #include "modules/WorksheetPages.h"
 #include "platform/Platform.h"
 #include "richtext/RichTextEditor.h"
@@ -65,6 +66,8 @@ void RegisterModules(Engine& engine) {
   RegisterPage<WorksheetStatisticsPage>(manager, "statistic", context);
   RegisterPage<WorksheetCreatorPage>(manager, "creator", context);
   RegisterPage<WorksheetCounterPage>(manager, "worksheet", context);
+  // Beyond the product's table: worksheets by their sheet codes.
+  RegisterPage<SheetCodePage>(manager, "sheet", context);
 
   // The named objects of the registration table, for templates and
   // extensions that look them up; the pages above use their context.

@@ -27,10 +27,16 @@ std::function<void(test::BankSource&)> Bank(int perGroup) {
   };
 }
 
+const std::map<std::string, std::string> kTemplates = {
+    {"edit1.stmp", "<%%template%%><%section name=framepage%>F<%/section%><%section name=header%>H;<%/section%>"
+                   "<%section name=body%><%/section%><%section name=footer%>[<%=sheetcode%>|<%=versions%>|<%=shared%>]"
+                   "<%/section%>"},
+    {"sheet.stmp", "<%%template%%><%section name=error%>ERR[<%=code%>|<%=message%>]<%/section%>"}};
+
 class SheetCodeTest : public ::testing::Test {
  protected:
   MathDatabase& Database() { return *disc.engine->Manager().GetObjectAs<MathDatabase>("MathDBManager"); }
-  test::PageDisc disc{{}, Bank(20)};
+  test::PageDisc disc{kTemplates, Bank(20)};
 };
 
 // Every text that differs from code by one digit or by a swap of two
@@ -139,6 +145,47 @@ TEST_F(SheetCodeTest, VersionsShareNoProblemWhileTheGroupsAllow) {
   for (const auto& version : tight.versions) EXPECT_EQ(std::set<int32_t>(version.begin(), version.end()).size(), 8u);
   EXPECT_EQ(tight.shared, 24 - 20);
   EXPECT_EQ(GenerateVersions(Database(), {{0, 8}}, 99, 3).versions, tight.versions);
+}
+
+std::string Text(const std::vector<int32_t>& positions) {
+  std::string text;
+  for (int32_t p : positions) text += (text.empty() ? "" : ",") + std::to_string(p);
+  return text;
+}
+
+TEST_F(SheetCodeTest, TheEditorShowsCodesThatReopenTheirSheets) {
+  disc.host.SetFixedTimeOfDay(1234567);
+  const std::string footer = disc.Get("edit1.stmp?action=gensheet&TA011=4&TB021=2&versions=3&rnd=x");
+  const GeneratedVersions drawn = GenerateVersions(Database(), {{0, 4}, {4, 2}}, 1234567, 3);
+  EXPECT_EQ(disc.Var("ws"), Text(drawn.versions[0]));
+  SheetSpec spec{true, {}, 1234567, 0, {{0, 4}, {4, 2}}};
+  std::vector<std::string> codes;
+  for (spec.version = 0; spec.version < 3; ++spec.version) codes.push_back(EncodeGeneratedCode(Database(), spec));
+  EXPECT_NE(footer.find("[" + codes[0] + "|<li>Version A: <a href=\"sheet.stmp?code=" + codes[0]), std::string::npos)
+      << footer;
+  EXPECT_NE(footer.find("<li>Version C: <a href=\"sheet.stmp?code=" + codes[2]), std::string::npos);
+
+  // Version B by its code, then a list by its code; a change shows the list's own code.
+  disc.Get("sheet.stmp?code=" + codes[1]);
+  EXPECT_EQ(disc.Var("ws"), Text(drawn.versions[1]));
+  EXPECT_NE(disc.Get("edit1.stmp").find("[" + codes[1] + "||]"), std::string::npos);
+  disc.Get("edit1.stmp?action=remove&id=" + std::to_string(drawn.versions[1][0]));
+  const std::vector<int32_t> rest(drawn.versions[1].begin() + 1, drawn.versions[1].end());
+  EXPECT_NE(disc.Get("edit1.stmp").find("[" + EncodeSheetCode(Database(), rest) + "||]"), std::string::npos);
+
+  const std::string list = EncodeSheetCode(Database(), {9, 2, 77});
+  disc.Get("sheet.stmp?code=" + list);
+  EXPECT_EQ(disc.Var("ws"), "9,2,77");
+  EXPECT_EQ(disc.Get("sheet.stmp?code=" + list.substr(1) + "%3C"),
+            "ERR[" + list.substr(1) + "&lt;|The code holds \"&lt;\", which no code uses.]");
+  EXPECT_EQ(disc.Var("ws"), "9,2,77");
+
+  // A generated code whose counts the disc cannot draw says so.
+  spec.groups = {{0, 21}};
+  spec.version = 0;
+  EXPECT_NE(disc.Get("sheet.stmp?code=" + EncodeGeneratedCode(Database(), spec)).find("generate 21 out of 20"),
+            std::string::npos);
+  EXPECT_EQ(disc.Var("ws"), "9,2,77");
 }
 
 }  // namespace
