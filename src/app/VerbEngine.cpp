@@ -27,6 +27,7 @@ namespace {
 struct EngineArgs {
   EngineOptions options;
   std::string clipboard_file;
+  std::string save_folder;
   std::optional<uint32_t> time_of_day;
   std::vector<std::string> positional;
 };
@@ -50,8 +51,9 @@ bool ReadFixedTimeOfDay(const char* verb, std::optional<uint32_t>& time) {
   return true;
 }
 
-// Reads --archive FILE, --clipboard FILE and --display (metafile pictures
-// answered drawn, as a viewer gets them); the rest is positional. Then
+// Reads --archive FILE, --clipboard FILE, --save-dir FOLDER (where documents
+// the pages save go) and --display (metafile pictures answered drawn, as a
+// viewer gets them); the rest is positional. Then
 // reads the fixed time of day. False (after one line on stderr) on an unknown
 // option, a missing value or a bad time of day.
 bool ParseEngineArgs(const char* verb, const Args& args, EngineArgs& out) {
@@ -59,12 +61,15 @@ bool ParseEngineArgs(const char* verb, const Args& args, EngineArgs& out) {
     const std::string& arg = args[i];
     if (arg == "--display") {
       out.options.DisplayPictures = true;
-    } else if (arg == "--archive" || arg == "--clipboard") {
+    } else if (arg == "--archive" || arg == "--clipboard" || arg == "--save-dir") {
       if (i + 1 >= args.size()) {
         std::cerr << "qilcd " << verb << ": " << arg << " needs a file name" << std::endl;
         return false;
       }
-      (arg == "--archive" ? out.options.ArchivePath : out.clipboard_file) = args[++i];
+      std::string& value = arg == "--archive"     ? out.options.ArchivePath
+                           : arg == "--clipboard" ? out.clipboard_file
+                                                  : out.save_folder;
+      value = args[++i];
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
       std::cerr << "qilcd " << verb << ": unknown option '" << arg << "'" << std::endl;
       return false;
@@ -85,8 +90,10 @@ std::string ExpandAddress(const std::string& address) {
 // The headless platform of one run, installed for its length.
 class RunPlatform {
  public:
-  RunPlatform(const std::string& clipboard_file, std::optional<uint32_t> time_of_day) {
-    if (!clipboard_file.empty()) platform_.SetClipboardFile(clipboard_file);
+  explicit RunPlatform(const EngineArgs& args) {
+    if (!args.clipboard_file.empty()) platform_.SetClipboardFile(args.clipboard_file);
+    platform_.SetSaveFolder(args.save_folder);
+    const std::optional<uint32_t> time_of_day = args.time_of_day;
     platform_.SetFixedTimeOfDay(time_of_day);
     SetCurrentPlatform(&platform_);
   }
@@ -112,10 +119,10 @@ int RunGet(const Args& args) {
   EngineArgs parsed;
   if (!ParseEngineArgs("get", args, parsed)) return 2;
   if (parsed.positional.size() != 1) {
-    std::cerr << "usage: qilcd get [--archive FILE] [--clipboard FILE] [--display] URL" << std::endl;
+    std::cerr << "usage: qilcd get [--archive FILE] [--clipboard FILE] [--save-dir FOLDER] [--display] URL" << std::endl;
     return 2;
   }
-  RunPlatform platform(parsed.clipboard_file, parsed.time_of_day);
+  RunPlatform platform(parsed);
   std::unique_ptr<Engine> engine = Start(parsed);
   if (!engine) return 2;
   const std::string url = ExpandAddress(parsed.positional[0]);
@@ -133,10 +140,10 @@ int RunSession(const Args& args) {
   EngineArgs parsed;
   if (!ParseEngineArgs("session", args, parsed)) return 2;
   if (!parsed.positional.empty()) {
-    std::cerr << "usage: qilcd session [--archive FILE] [--clipboard FILE] [--display]" << std::endl;
+    std::cerr << "usage: qilcd session [--archive FILE] [--clipboard FILE] [--save-dir FOLDER] [--display]" << std::endl;
     return 2;
   }
-  RunPlatform platform(parsed.clipboard_file, parsed.time_of_day);
+  RunPlatform platform(parsed);
   std::unique_ptr<Engine> engine = Start(parsed);
   if (!engine) return 2;
   std::string line;

@@ -23,7 +23,14 @@ void ClassroomPlatform::ShowError(const std::string& message) {
 
 bool ClassroomPlatform::SetClipboardRTF(const std::string& document) {
   if (current_capture == nullptr) return false;
-  current_capture->document_ = document;
+  current_capture->document_ = CapturedDocument{document, "application/rtf", ""};
+  return true;
+}
+
+bool ClassroomPlatform::SaveDocument(const std::string& suggestedName, const std::string& mimeType,
+                                     const std::string& bytes) {
+  if (current_capture == nullptr) return false;
+  current_capture->document_ = CapturedDocument{bytes, mimeType, suggestedName};
   return true;
 }
 

@@ -101,7 +101,7 @@ void LogFailure(const std::string& target, const std::string& message) {
 
 // The file name a copy is saved under: the problem's number for one problem,
 // "worksheet.rtf" for the worksheet.
-std::string DownloadName(const StringList& items) {
+std::string CopyName(const StringList& items) {
   const std::string type = items.Value("type");
   if (type.empty() || type == "p" || type == "s" || type == "b") {
     const std::optional<int32_t> position = TryStrToInt(items.Value("id"));
@@ -111,25 +111,29 @@ std::string DownloadName(const StringList& items) {
   return "worksheet.rtf";
 }
 
-HttpResponse DownloadAnswer(const HttpRequest& request, const StringList& items,
-                            const std::string& document) {
-  const std::string name = DownloadName(items);
+// A document the page copied or saved: the notice page that sends the
+// browser on to the same address with "download=1", which answers the
+// document as an attachment.
+HttpResponse DownloadAnswer(const HttpRequest& request, const StringList& items, const CapturedDocument& document) {
+  const std::string name = document.name.empty() ? CopyName(items) : document.name;
   if (items.Value("download") == "1") {
     HttpResponse response;
-    response.AddHeader("Content-Type", "application/rtf");
+    response.AddHeader("Content-Type", document.mimeType);
     response.AddHeader("Content-Disposition", "attachment; filename=\"" + name + "\"");
     response.AddHeader("Cache-Control", "no-store");
-    response.body = std::make_shared<const std::string>(document);
+    response.body = std::make_shared<const std::string>(document.bytes);
     return response;
   }
   const std::string link =
       request.target + (request.target.find('?') == std::string::npos ? "?" : "&") + "download=1";
   HttpResponse response = HtmlPage(
       200, "Your copy is downloading",
-      "<p>Your browser is saving the copy as <strong>" + EscapeHtmlText(name) +
-          "</strong>. Open it in a word processor to print it or to change it.</p>\n"
+      "<p>Your browser is saving it as <strong>" + EscapeHtmlText(name) + "</strong>. " +
+          (document.mimeType == "application/rtf" ? "Open it in a word processor to print it or to change it."
+                                                  : "Open it to print it.") +
+          "</p>\n"
           "<p>If no download starts, <a href=\"" + EscapeHtmlAttribute(link) + "\" download=\"" +
-          EscapeHtmlAttribute(name) + "\">save the copy here</a>.</p>\n"
+          EscapeHtmlAttribute(name) + "\">save it here</a>.</p>\n"
           "<p class=\"tools\"><button type=\"button\" onclick=\"history.back();\">Back</button></p>");
   response.AddHeader("Refresh", "0; url=" + link);
   return response;

@@ -16,6 +16,8 @@ Platform& DefaultPlatform() {
 }
 }  // namespace
 
+bool Platform::SaveDocument(const std::string&, const std::string&, const std::string&) { return false; }
+
 uint32_t SystemUtcMillisecondsOfDay() {
   using namespace std::chrono;
   const auto now = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();

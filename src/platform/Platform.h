@@ -32,6 +32,14 @@ class Platform {
 
   // Milliseconds since midnight UTC: 0 to 86399999.
   virtual uint32_t UtcMillisecondsOfDay() = 0;
+
+  // Offers a document (a worksheet's PDF) to be kept as a file: the desktop
+  // asks where to save it, suggesting suggestedName; the classroom server
+  // hands it to the browser as a download; the command line writes it into
+  // its save folder. False when it was not kept (cancelled, refused, or no
+  // way to save, which is what this default answers).
+  virtual bool SaveDocument(const std::string& suggestedName, const std::string& mimeType,
+                            const std::string& bytes);
 };
 
 // Milliseconds since midnight UTC by the system clock: 0 to 86399999.

@@ -1,5 +1,6 @@
 #include "platform/headless/HeadlessPlatform.h"
 
+#include <filesystem>
 #include <iostream>
 
 #include "base/Exceptions.h"
@@ -34,6 +35,30 @@ bool HeadlessPlatform::SetClipboardRTF(const std::string& document) {
   }
   clipboard_ = document;  // only a document that was copied is on the clipboard
   return true;
+}
+
+bool HeadlessPlatform::SaveDocument(const std::string& suggestedName, const std::string&,
+                                    const std::string& bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const std::string name = std::filesystem::path(suggestedName).filename().string();
+  if (save_folder_.empty() || name.empty() || name == "." || name == "..") return false;
+  try {
+    WriteFileReplacing((std::filesystem::path(save_folder_) / name).string(), bytes);
+  } catch (const Exception&) {
+    return false;
+  }
+  last_saved_ = {name, bytes};
+  return true;
+}
+
+void HeadlessPlatform::SetSaveFolder(std::string path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  save_folder_ = std::move(path);
+}
+
+std::pair<std::string, std::string> HeadlessPlatform::LastSaved() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return last_saved_;
 }
 
 uint32_t HeadlessPlatform::UtcMillisecondsOfDay() {
