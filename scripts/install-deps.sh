@@ -9,10 +9,10 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev zlib1g-dev libpng-dev libjpeg-dev libmicrohttpd-dev libcurl4-openssl-dev
   libglib2.0-dev media-types
-  libcairo2-dev libpango1.0-dev librsvg2-dev fonts-dejavu-core
+  libcairo2-dev libpango1.0-dev librsvg2-dev fonts-dejavu-core libxml2-dev poppler-utils
   python3-fonttools fontconfig
   libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libfontconfig-dev
-  xvfb xauth xclip xdotool dbus
+  xvfb xauth xclip xdotool dbus curl libglib2.0-bin
   clang
   librsvg2-bin desktop-file-utils appstream file
   kiwix-tools zim-tools wrk

@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
   }
 
   qil::gtk::GtkDesktopPlatform platform;
+  platform.SetSharedDisc(program_options.ArchivePath);
   qil::SetCurrentPlatform(&platform);
   int status = 0;
   {

@@ -11,6 +11,7 @@
 
 #include "platform/ConfigFile.h"
 #include "platform/gtk/AboutWindow.h"
+#include "platform/gtk/ClassShare.h"
 #include "platform/gtk/Clipboard.h"
 #include "platform/gtk/Dialogs.h"
 #include "platform/gtk/Log.h"
@@ -33,10 +34,17 @@ GtkDesktopPlatform::GtkDesktopPlatform() {
   SetSchemeHooks({[this](const std::string& scheme) { scheme_->Register(scheme); },
                   [this](const std::string&) { scheme_->Unregister(); }});
   about_ = std::make_unique<AboutWindow>();
-  tray_ = std::make_unique<Tray>([this] { about_->Show(); }, [this] { Quit(); });
+  tray_ = std::make_unique<Tray>(
+      [this] { about_->Show(); },
+      [this] {
+        g_action_group_activate_action(G_ACTION_GROUP(application_), ClassShare::kActionName,
+                                       nullptr);
+      },
+      [this] { Quit(); });
 }
 
 GtkDesktopPlatform::~GtkDesktopPlatform() {
+  share_.reset();
   main_.reset();
   readme_.reset();
   tray_.reset();
@@ -92,6 +100,8 @@ bool GtkDesktopPlatform::ClaimSingleInstance(const std::string& address) {
   g_signal_connect(open, "activate", G_CALLBACK(OnOpenAddress), this);
   g_action_map_add_action(G_ACTION_MAP(application_), G_ACTION(open));
   g_object_unref(open);
+  share_ = std::make_unique<ClassShare>(G_APPLICATION(application_),
+                                        [this](bool sharing) { tray_->SetSharing(sharing); });
   g_signal_connect(application_, "activate", G_CALLBACK(OnActivate), this);
 
   GError* error = nullptr;
@@ -153,6 +163,7 @@ void GtkDesktopPlatform::RunMainLoop(const std::function<bool()>& startup) {
   g_source_remove(term);
   g_source_remove(interrupt);
   startup_ = nullptr;
+  if (share_) share_->Stop();
   if (main_) gtk_widget_hide(GTK_WIDGET(main_->Window()));
   about_->Hide();
   StoreClipboard();
@@ -228,7 +239,11 @@ bool GtkDesktopPlatform::ShowReadme(const std::string& address) {
   return accepted;
 }
 
-void GtkDesktopPlatform::ActivateTray() { tray_->Activate(); }
+void GtkDesktopPlatform::ActivateTray() {
+  // The program has started on its disc: from now on it may be shared.
+  if (share_) share_->Offer(shared_disc_, title_);
+  tray_->Activate();
+}
 
 void GtkDesktopPlatform::ShowMainWindow(const std::string& address) {
   main_ = std::make_unique<MainWindow>(

@@ -9,6 +9,8 @@
 //    directory) keeps a second copy out.
 //  - The patch program starts with posix_spawn.
 //  - Windows: readme, main and about windows, the tray icon, GTK dialogs.
+//  - Sharing with the class: ClassShare, the application's "share" action
+//    (also the tray's entry), offered with the tray; stopped when the loop ends.
 //  - The scheme: SchemeHandler, installed as the engine's scheme hooks.
 //  - Fonts: FontConfig. Clipboard: Clipboard, stored at exit.
 //  - SIGTERM and SIGINT end the main loop, so shutdown runs in order.
@@ -28,6 +30,7 @@
 namespace qil::gtk {
 
 class AboutWindow;
+class ClassShare;
 class MainWindow;
 class ReadmeWindow;
 class SchemeHandler;
@@ -59,6 +62,9 @@ class GtkDesktopPlatform : public DesktopPlatform {
   void ActivateTray() override;
   void ShowMainWindow(const std::string& address) override;
 
+  // The disc that sharing with the class serves: the one the program opens.
+  void SetSharedDisc(const std::string& archive) { shared_disc_ = archive; }
+
   // The web context of the program's windows; the scheme is registered on it.
   WebKitWebContext* Context() const { return context_; }
 
@@ -78,6 +84,8 @@ class GtkDesktopPlatform : public DesktopPlatform {
   std::unique_ptr<Tray> tray_;
   std::unique_ptr<ReadmeWindow> readme_;
   std::unique_ptr<MainWindow> main_;
+  std::unique_ptr<ClassShare> share_;
+  std::string shared_disc_;
   std::string title_;
   std::string pending_address_;
   const std::function<bool()>* startup_ = nullptr;

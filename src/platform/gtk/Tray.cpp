@@ -8,17 +8,22 @@ namespace {
 constexpr const char* kIconName = "org.brenlowe.Orvella";
 }
 
-Tray::Tray(std::function<void()> on_about, std::function<void()> on_exit)
-    : on_about_(std::move(on_about)), on_exit_(std::move(on_exit)) {
+Tray::Tray(std::function<void()> on_about, std::function<void()> on_share,
+           std::function<void()> on_exit)
+    : on_about_(std::move(on_about)), on_share_(std::move(on_share)), on_exit_(std::move(on_exit)) {
   menu_ = gtk_menu_new();
   g_object_ref_sink(menu_);
   about_item_ = gtk_menu_item_new_with_label("About...");
+  share_item_ = gtk_menu_item_new_with_label("Share with the class");
   GtkWidget* exit_item = gtk_menu_item_new_with_label("Exit");
   gtk_menu_shell_append(GTK_MENU_SHELL(menu_), about_item_);
   gtk_menu_shell_append(GTK_MENU_SHELL(menu_), gtk_separator_menu_item_new());
+  gtk_menu_shell_append(GTK_MENU_SHELL(menu_), share_item_);
   gtk_menu_shell_append(GTK_MENU_SHELL(menu_), exit_item);
   g_signal_connect_swapped(about_item_, "activate",
                            G_CALLBACK(+[](Tray* self) { self->on_about_(); }), this);
+  g_signal_connect_swapped(share_item_, "activate",
+                           G_CALLBACK(+[](Tray* self) { self->on_share_(); }), this);
   g_signal_connect_swapped(exit_item, "activate",
                            G_CALLBACK(+[](Tray* self) { self->on_exit_(); }), this);
   gtk_widget_show_all(menu_);
@@ -36,6 +41,11 @@ Tray::~Tray() {
 void Tray::SetTitle(const std::string& title) {
   gtk_menu_item_set_label(GTK_MENU_ITEM(about_item_), title.c_str());
   if (indicator_) app_indicator_set_title(indicator_, title.c_str());
+}
+
+void Tray::SetSharing(bool sharing) {
+  gtk_menu_item_set_label(GTK_MENU_ITEM(share_item_),
+                          sharing ? "Stop sharing with the class" : "Share with the class");
 }
 
 void Tray::Activate() {
