@@ -44,4 +44,24 @@ bool RetryDialog(GtkWindow* parent, const std::string& title, const std::string&
                     GTK_RESPONSE_ACCEPT) == GTK_RESPONSE_ACCEPT;
 }
 
+std::string SaveFileDialog(GtkWindow* parent, const std::string& title, const std::string& suggestedName) {
+  GtkFileChooserNative* chooser = gtk_file_chooser_native_new(title.c_str(), parent, GTK_FILE_CHOOSER_ACTION_SAVE,
+                                                              "_Save", "_Cancel");
+  GtkFileChooser* files = GTK_FILE_CHOOSER(chooser);
+  gtk_file_chooser_set_do_overwrite_confirmation(files, TRUE);
+  if (const char* documents = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS)) {
+    gtk_file_chooser_set_current_folder(files, documents);
+  }
+  gtk_file_chooser_set_current_name(files, suggestedName.c_str());
+  std::string path;
+  if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+    if (char* chosen = gtk_file_chooser_get_filename(files)) {
+      path = chosen;
+      g_free(chosen);
+    }
+  }
+  g_object_unref(chooser);
+  return path;
+}
+
 }  // namespace qil::gtk

@@ -19,4 +19,9 @@ bool ConfirmDialog(GtkWindow* parent, const std::string& title, const std::strin
 // A failed read with the buttons Retry and Cancel; true for Retry.
 bool RetryDialog(GtkWindow* parent, const std::string& title, const std::string& message);
 
+// Asks where to save a file (the desktop's own file chooser, suggesting
+// suggestedName in the documents folder, confirming before it replaces a
+// file); the chosen path, or "" when the user cancelled.
+std::string SaveFileDialog(GtkWindow* parent, const std::string& title, const std::string& suggestedName);
+
 }  // namespace qil::gtk

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/Exceptions.h"
+#include "base/Files.h"
 #include "platform/ConfigFile.h"
 #include "platform/gtk/AboutWindow.h"
 #include "platform/gtk/ClassShare.h"
@@ -77,6 +79,22 @@ bool GtkDesktopPlatform::SetClipboardRTF(const std::string& document) {
 }
 
 uint32_t GtkDesktopPlatform::UtcMillisecondsOfDay() { return SystemUtcMillisecondsOfDay(); }
+
+bool GtkDesktopPlatform::SaveDocument(const std::string& suggestedName, const std::string&,
+                                      const std::string& bytes) {
+  return RunOnMainThread<bool>([&] {
+    const std::string path = SaveFileDialog(DialogParent(), title_, suggestedName);
+    if (path.empty()) return false;
+    try {
+      WriteFileReplacing(path, bytes);
+    } catch (const Exception& error) {
+      ShowErrorDialog(DialogParent(), title_, error.Message());
+      return false;
+    }
+    LogEvent("saved %zu bytes to %s", bytes.size(), path.c_str());
+    return true;
+  });
+}
 
 std::string GtkDesktopPlatform::ConfigValue(const std::string& name) {
   return ReadConfigValue(ConfigFiles(), name).value_or("");

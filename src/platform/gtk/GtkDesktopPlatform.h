@@ -47,6 +47,9 @@ class GtkDesktopPlatform : public DesktopPlatform {
   void ShowError(const std::string& message) override;
   bool SetClipboardRTF(const std::string& document) override;
   uint32_t UtcMillisecondsOfDay() override;
+  // Asks where to save the document with the file chooser and writes it there.
+  bool SaveDocument(const std::string& suggestedName, const std::string& mimeType,
+                    const std::string& bytes) override;
 
   std::string ConfigValue(const std::string& name) override;
   bool LaunchProgram(const std::string& path) override;
