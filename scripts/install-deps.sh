@@ -16,6 +16,7 @@ packages=(
   clang
   librsvg2-bin desktop-file-utils appstream file
   kiwix-tools zim-tools wrk
+  nginx chromium
 )
 
 missing=()

@@ -73,9 +73,9 @@ struct HttpServerOptions {
 };
 
 // Everything the disc's pages load comes from the server's own origin; the
-// pages' own inline scripts and event handlers run.
+// pages' own inline scripts, event handlers and style sheets apply.
 inline constexpr const char* kContentSecurityPolicy =
-    "default-src 'self'; script-src 'self' 'unsafe-inline'; style-src 'self'; "
+    "default-src 'self'; script-src 'self' 'unsafe-inline'; style-src 'self' 'unsafe-inline'; "
     "img-src 'self' data:; font-src 'self'; object-src 'none'; base-uri 'self'; "
     "form-action 'self'; frame-ancestors 'self'";
 

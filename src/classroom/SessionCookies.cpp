@@ -178,8 +178,6 @@ std::string ReadSessionKey(const std::string& path) {
   } catch (const Exception& error) {
     throw Exception("Cannot read the session key " + path + ": " + error.Message());
   }
-  if (!key.empty() && key.back() == '\n') key.pop_back();
-  if (!key.empty() && key.back() == '\r') key.pop_back();
   if (key.size() < SessionSealer::kMinKeySize) {
     throw Exception("The session key " + path + " is shorter than " +
                     std::to_string(SessionSealer::kMinKeySize) + " bytes.");

@@ -77,7 +77,7 @@ class SessionSealer {
   int64_t lifetime_;
 };
 
-// Reads a key file: its bytes, with a final line break removed. Raises
+// Reads a key file: all its bytes, a final line break included. Raises
 // Exception with a message naming the file when it cannot be read or holds
 // fewer than SessionSealer::kMinKeySize bytes.
 std::string ReadSessionKey(const std::string& path);

@@ -6,6 +6,7 @@
 
 #include <map>
 
+#include "common/TestFiles.h"
 #include "framework/Session.h"
 
 namespace qil {
@@ -116,6 +117,9 @@ TEST(SessionCookiesTest, AnythingButAGoodSealGivesAFreshSession) {
 
 TEST(SessionCookiesTest, KeysMustBeLongEnough) {
   EXPECT_THROW(SessionSealer(std::string(31, 'k'), kLifetime), Exception);
+  test::TempDir dir;
+  test::WriteBytes(dir.File("key"), std::string(31, 'k') + "\n");  // random bytes may end so
+  EXPECT_EQ(ReadSessionKey(dir.File("key")).size(), 32u);
   EXPECT_EQ(RandomSessionKey().size(), SessionSealer::kMinKeySize);
   EXPECT_NE(RandomSessionKey(), RandomSessionKey());
 }
