@@ -16,5 +16,6 @@ int RunGet(const Args& args);      // VerbEngine.cpp
 int RunSession(const Args& args);  // VerbEngine.cpp
 int RunDb(const Args& args);       // VerbDb.cpp
 int RunRender(const Args& args);   // VerbRender.cpp
+int RunPdf(const Args& args);      // VerbPdf.cpp
 
 }  // namespace qil::app

@@ -15,7 +15,7 @@ const Verb kVerbs[] = {
     {"pack", qil::app::RunPack},       {"ls", qil::app::RunList},
     {"cat", qil::app::RunCat},         {"get", qil::app::RunGet},
     {"session", qil::app::RunSession}, {"db", qil::app::RunDb},
-    {"render", qil::app::RunRender},
+    {"render", qil::app::RunRender},   {"pdf", qil::app::RunPdf},
 };
 
 int Usage() {
@@ -31,7 +31,11 @@ int Usage() {
                "      --save-dir receives the documents pages save (a worksheet's PDF);\n"
                "      QILCD_UTC_TIME_OF_DAY_MS=N (0..86399999) fixes the UTC time of day they see\n"
                "  qilcd db ARCHIVE\n"
-               "  qilcd render PICTURE OUT     a metafile picture drawn as SVG, or PNG when OUT ends in .png\n";
+               "  qilcd render PICTURE OUT     a metafile picture drawn as SVG, or PNG when OUT ends in .png\n"
+               "  qilcd pdf --archive FILE --problems N,N,... [--key] [--paper a4|letter] [--title TEXT] OUT.pdf\n"
+               "      a worksheet of those problems (numbers as the disc prints them) as PDF, with its\n"
+               "      sheet code; --key adds the answer key; a comma before a group of three digits\n"
+               "      that starts with 0 groups thousands (1,020), else it separates numbers (1,200 is 1 and 200)\n";
   return 2;
 }
 

@@ -53,7 +53,11 @@ CairoCanvas::CairoCanvas(int width, int height, TextShaper& shaper)
       surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
       cr_(cairo_create(surface_)) {}
 
+CairoCanvas::CairoCanvas(cairo_t* cr, TextShaper& shaper)
+    : shaper_(shaper), surface_(nullptr), cr_(cr), ground_(true) {}
+
 CairoCanvas::~CairoCanvas() {
+  if (surface_ == nullptr) return;
   cairo_destroy(cr_);
   cairo_surface_destroy(surface_);
 }
@@ -137,12 +141,14 @@ void CairoCanvas::DrawImage(const Surface& image, Point corner0, Point corner1, 
 }
 
 cairo_surface_t* CairoCanvas::Pixels() {
+  if (surface_ == nullptr) return nullptr;
   cairo_surface_flush(surface_);
   return surface_;
 }
 
 std::string CairoCanvas::Png() {
   std::string png;
+  if (surface_ == nullptr) return png;
   cairo_surface_write_to_png_stream(
       Pixels(),
       [](void* closure, const unsigned char* data, unsigned int length) {

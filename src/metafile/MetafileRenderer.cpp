@@ -1,5 +1,6 @@
 #include "metafile/MetafileRenderer.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "metafile/CairoCanvas.h"
@@ -72,6 +73,32 @@ std::optional<std::string> RenderMetafileToPng(std::string_view data, double sca
   const auto bytes = MetafileBytes::Open(data);
   if (!bytes) return std::nullopt;
   return DrawPng(*bytes, scale, true);
+}
+
+std::optional<std::pair<int, int>> MetafilePictureSize(std::string_view data) {
+  const auto bytes = MetafileBytes::Open(data);
+  if (!bytes) return std::nullopt;
+  const Frame frame = FrameOf(*bytes, 1);
+  return std::make_pair(frame.width, frame.height);
+}
+
+bool DrawMetafile(cairo_t* cr, std::string_view data, double width, double height) {
+  const auto bytes = MetafileBytes::Open(data);
+  if (!bytes || !std::isnormal(width) || !std::isnormal(height) || width < 0 || height < 0) return false;
+  const Frame frame = FrameOf(*bytes, 1);
+  TextShaper shaper;
+  cairo_save(cr);
+  cairo_rectangle(cr, 0, 0, width, height);
+  cairo_clip(cr);
+  cairo_scale(cr, width / frame.width, height / frame.height);
+  {
+    CairoCanvas canvas(cr, shaper);
+    MetafilePlayer player(frame, shaper, canvas);
+    player.Play(bytes->Records());
+    Report(player.Problem());
+  }
+  cairo_restore(cr);
+  return true;
 }
 
 std::optional<RenderedPicture> RenderMetafile(std::string_view data, double png_scale) {

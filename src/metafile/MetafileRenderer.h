@@ -1,7 +1,8 @@
 // Windows metafile pictures (WMF, and WMZ: a gzipped WMF) drawn for the web
 // view, which cannot show them: as an SVG document whose text stays text,
 // in the fonts the metafile names followed by a generic family (serif,
-// sans-serif, monospace, ...), or painted into a PNG picture.
+// sans-serif, monospace, ...), or painted into a PNG picture. Printed sheets
+// draw them onto a cairo context of their own, where they stay vectors.
 //
 // The picture's size is the placeable header's bounding box at its inch, 96
 // pixels per inch, else the window extent the records set (MetafilePlayer.h
@@ -22,6 +23,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+
+typedef struct _cairo cairo_t;
 
 namespace qil {
 
@@ -42,6 +46,18 @@ std::optional<std::string> RenderMetafileToSvg(std::string_view data);
 // kept within 1/64 to 64; the picture within 4096 pixels a side);
 // transparent where nothing is drawn. nullopt when data is not a metafile.
 std::optional<std::string> RenderMetafileToPng(std::string_view data, double scale = 1);
+
+// The picture's size in pixels (width, height) as RenderMetafileToPng draws
+// it at scale 1; nullopt when data is not a metafile.
+std::optional<std::pair<int, int>> MetafilePictureSize(std::string_view data);
+
+// Draws the metafile onto cr, stretched over the box from (0, 0) to
+// (width, height) of cr's user space and clipped to that box:
+// shapes as paths, text as text, the metafile's own bitmaps as images.
+// Raster operations blend with what cr holds already. cr's state is the
+// same afterwards. False, drawing nothing, when data is not a metafile or
+// the box is empty.
+bool DrawMetafile(cairo_t* cr, std::string_view data, double width, double height);
 
 // SVG, unless the metafile uses such raster operations, which not every
 // viewer blends: then PNG at png_scale. nullopt when data is not a metafile.
