@@ -145,9 +145,13 @@ std::string EncodeSheetCode(const MathDatabase& database, const std::vector<int3
   BitWriter writer;
   writer.Put(0, 1);
   writer.Put(positions.size() - 1, kCountBits);
+  std::set<int32_t> seen;
   for (int32_t position : positions) {
     if (position < 0 || position >= database.RecordCount()) {
       throw SheetCodeError("Problem " + ProblemNumber(position) + " is not on this disc.");
+    }
+    if (!seen.insert(position).second) {
+      throw SheetCodeError("Problem " + ProblemNumber(position) + " is on the worksheet twice.");
     }
     writer.Put(static_cast<uint64_t>(position), widths.position);
   }

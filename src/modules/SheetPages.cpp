@@ -8,6 +8,8 @@
 #include "framework/Session.h"
 #include "mathdb/MathDatabase.h"
 #include "modules/SheetCode.h"
+#include "platform/Platform.h"
+#include "sheetpdf/SheetPdf.h"
 
 namespace qil {
 
@@ -64,36 +66,59 @@ void GenerateSheetVersions(const StringList& params, MathDatabase& database, uin
   RememberGeneration(session, worksheet.CommaText(), codes, drawn.shared);
 }
 
+namespace {
+
+// What the editor shows of the worksheet's codes.
+struct WorksheetCodes {
+  std::string code;                // "" when the worksheet has none
+  std::vector<std::string> versions;  // every version's code, when it is a generation's version A
+  int shared = 0;
+};
+
+WorksheetCodes CodesOf(MathDatabase& database, Session& session, const StringList& worksheet) {
+  WorksheetCodes codes;
+  if (worksheet.Empty()) return codes;
+  StringList generated;
+  generated.SetCommaText(session.GetVar(kGeneratedCodesVar).ToString());
+  if (!generated.Empty() && worksheet.CommaText() == session.GetVar(kGeneratedSheetVar).ToString()) {
+    codes.code = generated[0];
+    for (int v = 0; generated.Count() > 1 && v < generated.Count(); ++v) codes.versions.push_back(generated[v]);
+    codes.shared = StrToIntDef(session.GetVar(kSharedVar).ToString(), 0);
+    return codes;
+  }
+  try {
+    std::vector<int32_t> positions;
+    for (int i = 0; i < worksheet.Count(); ++i) positions.push_back(StrToInt(worksheet[i]));
+    codes.code = EncodeSheetCode(database, positions);
+  } catch (const Exception&) {
+    codes.code.clear();  // too long, or entries that name no problem: no code
+  }
+  return codes;
+}
+
+// The problems a decoded code names: its list, or its version drawn again.
+std::vector<int32_t> PositionsOf(MathDatabase& database, const SheetSpec& spec) {
+  if (!spec.generated) return spec.positions;
+  return GenerateVersions(database, spec.groups, spec.seed, spec.version + 1).versions.back();
+}
+
+}  // namespace
+
 void SetSheetCodeSlots(MathDatabase& database, Session& session, const StringList& worksheet,
                        TemplateSection& section) {
-  std::string code, versions, shared;
-  StringList codes;
-  codes.SetCommaText(session.GetVar(kGeneratedCodesVar).ToString());
-  if (!worksheet.Empty() && !codes.Empty() &&
-      worksheet.CommaText() == session.GetVar(kGeneratedSheetVar).ToString()) {
-    code = codes[0];
-    if (codes.Count() > 1) {
-      for (int v = 0; v < codes.Count(); ++v) {
-        const std::string escaped = EscapeHtmlAttribute(codes[v]);
-        versions += "<li>Version " + VersionLetter(v) + ": <a href=\"sheet.stmp?code=" + escaped + "\">" +
-                    EscapeHtmlText(codes[v]) + "</a></li>\r\n";
-      }
-    }
-    const int32_t count = StrToIntDef(session.GetVar(kSharedVar).ToString(), 0);
-    if (count > 0) {
-      shared = "The versions share " + IntToStr(count) + (count == 1 ? " problem" : " problems") +
-               ": the topics and levels asked for do not hold enough problems for every version.";
-    }
-  } else if (!worksheet.Empty()) {
-    try {
-      std::vector<int32_t> positions;
-      for (int i = 0; i < worksheet.Count(); ++i) positions.push_back(StrToInt(worksheet[i]));
-      code = EncodeSheetCode(database, positions);
-    } catch (const Exception&) {
-      code.clear();  // too long, or entries that name no problem: no code
-    }
+  const WorksheetCodes codes = CodesOf(database, session, worksheet);
+  std::string versions, shared;
+  for (size_t v = 0; v < codes.versions.size(); ++v) {
+    const std::string link = EscapeHtmlAttribute(codes.versions[v]);
+    versions += "<li>Version " + VersionLetter(static_cast<int>(v)) + ": <a href=\"sheet.stmp?code=" + link +
+                "\">" + EscapeHtmlText(codes.versions[v]) + "</a> <a class=\"pdf\" href=\"sheetpdf.stmp?key=1&amp;code=" +
+                link + "\">PDF with answer key</a></li>\r\n";
   }
-  section.SetVar("sheetcode", Variant(code));
+  if (codes.shared > 0) {
+    shared = "The versions share " + IntToStr(codes.shared) + (codes.shared == 1 ? " problem" : " problems") +
+             ": the topics and levels asked for do not hold enough problems for every version.";
+  }
+  section.SetVar("sheetcode", Variant(codes.code));
   section.SetVar("versions", Variant(versions));
   section.SetVar("shared", Variant(shared));
 }
@@ -105,11 +130,8 @@ void SheetCodePage::Execute() {
   const std::string typed = Param("code");
   try {
     const SheetSpec spec = DecodeSheetCode(database, typed);
-    std::vector<int32_t> positions = spec.positions;
-    if (spec.generated) {
-      positions = GenerateVersions(database, spec.groups, spec.seed, spec.version + 1).versions.back();
-      RememberGeneration(session, WorksheetText(positions), {EncodeGeneratedCode(database, spec)}, 0);
-    }
+    const std::vector<int32_t> positions = PositionsOf(database, spec);
+    if (spec.generated) RememberGeneration(session, WorksheetText(positions), {EncodeGeneratedCode(database, spec)}, 0);
     SetSessionVar(session, kWorksheetVar, WorksheetText(positions));
   } catch (const Exception& error) {  // the code's error, or the generator's
     TemplateSection& section = Template->SectionByName("error");
@@ -119,6 +141,51 @@ void SheetCodePage::Execute() {
     return;
   }
   Redirect("edit1.stmp");
+}
+
+void SheetPdfPage::Execute() {
+  MathDatabase& database = Context.Database;
+  if (ClientSession == nullptr) throw PageError("The page has no session.");
+  Session& session = *ClientSession;
+  SheetPdfOptions options;
+  options.answerKey = Param("key") == "1";
+  options.paper = Param("paper") == "letter" ? Paper::kLetter : Paper::kA4;
+  std::string name = "worksheet";
+  std::vector<int32_t> positions;
+  std::string message;
+  try {
+    if (const std::string typed = Param("code"); !typed.empty()) {
+      const SheetSpec spec = DecodeSheetCode(database, typed);
+      positions = PositionsOf(database, spec);
+      options.code = spec.generated ? EncodeGeneratedCode(database, spec) : EncodeSheetCode(database, positions);
+      if (spec.generated) {
+        options.title += ", version " + VersionLetter(spec.version);
+        name += "-" + VersionLetter(spec.version);
+      }
+    } else {
+      StringList worksheet;
+      worksheet.SetCommaText(session.GetVar(kWorksheetVar).ToString());
+      for (int i = 0; i < worksheet.Count(); ++i) positions.push_back(StrToInt(worksheet[i]));
+      options.code = CodesOf(database, session, worksheet).code;
+    }
+    if (positions.empty()) message = "The worksheet is empty: there is nothing to print yet.";
+  } catch (const Exception& error) {  // a code's error, or the generator's
+    message = error.Message();
+  }
+  if (message.empty()) {
+    if (options.answerKey) name += "-with-key";
+    const std::string pdf = WriteWorksheetPdf(database, positions, options);
+    if (Context.Host.SaveDocument(name + ".pdf", "application/pdf", pdf)) {
+      TemplateSection& saved = Template->SectionByName("saved");
+      saved.SetVar("file", Variant(EscapeHtmlText(name + ".pdf")));
+      saved.WriteToStream(*OutStream);
+      return;
+    }
+    message = "The PDF was not saved.";
+  }
+  TemplateSection& refused = Template->SectionByName("notsaved");
+  refused.SetVar("message", Variant(EscapeHtmlText(message)));
+  refused.WriteToStream(*OutStream);
 }
 
 }  // namespace qil

@@ -8,12 +8,18 @@
 // equals "genws" the editor shows those codes (short: seed and counts);
 // otherwise the code of the list itself (up to kMaxListed problems).
 //
-//   "sheet"  SheetCodePage  item "code": a list code replaces the worksheet
-//            by its problems, a generated code draws its version again; then
-//            the browser goes on to the editor. A code that does not decode,
-//            or that the generator cannot draw, answers the section "error"
-//            with the slots "code" (the text as typed, escaped) and "message";
-//            the worksheet is not touched.
+//   "sheet"    SheetCodePage  item "code": a list code replaces the worksheet
+//              by its problems, a generated code draws its version again;
+//              then the browser goes on to the editor. A code that does not
+//              decode, or that the generator cannot draw, answers the section
+//              "error" with the slots "code" (the text as typed, escaped) and
+//              "message"; the worksheet is not touched.
+//   "sheetpdf" SheetPdfPage   the worksheet (or, with the item "code", the
+//              sheet of that code) as a PDF with its code on every page; the
+//              item "key" = "1" adds the answer key, "paper" = "letter" sets
+//              Letter instead of A4. The PDF is offered to the platform to
+//              save (Platform::SaveDocument); the page answers the section
+//              "saved" (slot "file") or "notsaved" (slot "message").
 // Created per request; one request at a time, like every page module.
 #pragma once
 
@@ -32,6 +38,12 @@ class StringList;
 class TemplateSection;
 
 class SheetCodePage : public DiscPage {
+ public:
+  using DiscPage::DiscPage;
+  void Execute() override;
+};
+
+class SheetPdfPage : public DiscPage {
  public:
   using DiscPage::DiscPage;
   void Execute() override;

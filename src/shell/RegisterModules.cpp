@@ -68,6 +68,7 @@ void RegisterModules(Engine& engine) {
   RegisterPage<WorksheetCounterPage>(manager, "worksheet", context);
   // Beyond the product's table: worksheets by their sheet codes.
   RegisterPage<SheetCodePage>(manager, "sheet", context);
+  RegisterPage<SheetPdfPage>(manager, "sheetpdf", context);
 
   // The named objects of the registration table, for templates and
   // extensions that look them up; the pages above use their context.

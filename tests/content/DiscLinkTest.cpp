@@ -94,7 +94,7 @@ TEST(DiscLinks, EveryLinkedAddressIsAnswered) {
   }
   EXPECT_EQ(scripts, (std::set<std::string>{"mathlist", "alsonaviga", "problem_lent", "mathgfx", "solution", "main",
                                             "mathgoto", "clipbo", "wadd", "edit1", "statistic", "creator",
-                                            "worksheet", "sheet"}));
+                                            "worksheet", "sheet", "sheetpdf"}));
   EXPECT_GE(seen.size(), kCrawlBound) << "the disc links fewer addresses than the crawl's bound";
 }
 

@@ -30,6 +30,7 @@ const std::map<std::string, std::string> kNeeds = {
     {"wadd", "addtows:alerttext"},
     {"edit1", "framepage:editparams header: body:endpcode,num,wnum,id,level,problem footer:sheetcode,versions,shared"},
     {"sheet", "error:code,message"},
+    {"sheetpdf", "saved:file notsaved:message"},
     {"creator", "body:L*1,L*2,L*3,V*1,V*2,V*3"},
     {"statistic", "body:L*1,L*2,L*3"},
     {"worksheet", "body:wcounter"},

@@ -31,7 +31,9 @@ const std::map<std::string, std::string> kTemplates = {
     {"edit1.stmp", "<%%template%%><%section name=framepage%>F<%/section%><%section name=header%>H;<%/section%>"
                    "<%section name=body%><%/section%><%section name=footer%>[<%=sheetcode%>|<%=versions%>|<%=shared%>]"
                    "<%/section%>"},
-    {"sheet.stmp", "<%%template%%><%section name=error%>ERR[<%=code%>|<%=message%>]<%/section%>"}};
+    {"sheet.stmp", "<%%template%%><%section name=error%>ERR[<%=code%>|<%=message%>]<%/section%>"},
+    {"sheetpdf.stmp", "<%%template%%><%section name=saved%>SAVED[<%=file%>]<%/section%>"
+                      "<%section name=notsaved%>NOT[<%=message%>]<%/section%>"}};
 
 class SheetCodeTest : public ::testing::Test {
  protected:
@@ -111,6 +113,7 @@ TEST_F(SheetCodeTest, WrongCodesSayWhatIsWrong) {
   EXPECT_THROW(DecodeSheetCode(other_db, code), SheetCodeError);
   EXPECT_THROW(EncodeSheetCode(Database(), {}), SheetCodeError);
   EXPECT_THROW(EncodeSheetCode(Database(), {120}), SheetCodeError);
+  EXPECT_THROW(EncodeSheetCode(Database(), {3, 4, 3}), SheetCodeError);
 }
 
 TEST_F(SheetCodeTest, GeneratedSheetsComeBackAsSeedCountsAndVersion) {
@@ -186,6 +189,22 @@ TEST_F(SheetCodeTest, TheEditorShowsCodesThatReopenTheirSheets) {
   EXPECT_NE(disc.Get("sheet.stmp?code=" + EncodeGeneratedCode(Database(), spec)).find("generate 21 out of 20"),
             std::string::npos);
   EXPECT_EQ(disc.Var("ws"), "9,2,77");
+}
+
+TEST_F(SheetCodeTest, ThePdfPageOffersTheSheetToSave) {
+  EXPECT_EQ(disc.Get("sheetpdf.stmp"), "NOT[The worksheet is empty: there is nothing to print yet.]");
+  disc.SetVar("ws", "5,7");
+  EXPECT_EQ(disc.Get("sheetpdf.stmp?key=1"), "NOT[The PDF was not saved.]");  // no way to save
+  disc.host.SetSaveFolder(disc.dir.Path().string());
+  EXPECT_EQ(disc.Get("sheetpdf.stmp?key=1&paper=letter"), "SAVED[worksheet-with-key.pdf]");
+  EXPECT_EQ(disc.host.LastSaved().second.rfind("%PDF-", 0), 0u);
+  EXPECT_EQ(test::ReadBytes(disc.dir.File("worksheet-with-key.pdf")), disc.host.LastSaved().second);
+
+  const SheetSpec spec{true, {}, 42, 1, {{0, 3}}};
+  EXPECT_EQ(disc.Get("sheetpdf.stmp?code=" + EncodeGeneratedCode(Database(), spec)), "SAVED[worksheet-B.pdf]");
+  EXPECT_EQ(disc.Var("ws"), "5,7");
+  EXPECT_EQ(disc.Get("sheetpdf.stmp?code=XYZ"), "NOT[The code does not check out: a character may be mistyped, or "
+                                                "the code was made for another disc.]");
 }
 
 }  // namespace
