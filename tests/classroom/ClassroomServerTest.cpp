@@ -249,6 +249,11 @@ TEST_F(ClassroomServerTest, CopiesArriveAsDownloads) {
   ASSERT_EQ(run.exit_code, 0);
   EXPECT_EQ(document.body, ReadBytes(dir.File("copy.rtf")));
 
+  const Fetched sheet = student.Get("/sheetpdf.stmp?key=1&download=1");
+  EXPECT_EQ(Header(sheet, "content-type"), "application/pdf");
+  EXPECT_EQ(Header(sheet, "content-disposition"), "attachment; filename=\"worksheet-with-key.pdf\"");
+  EXPECT_EQ(sheet.body.rfind("%PDF-", 0), 0u);
+
   const Fetched problem = Fetch(Port(), "/clipbo.stmp?type=b&id=5&download=1");
   EXPECT_EQ(Header(problem, "content-disposition"), "attachment; filename=\"problem-6.rtf\"");
   EXPECT_EQ(problem.body.rfind("{\\rtf", 0), 0u);
