@@ -2,7 +2,8 @@
 # Builds the benchmarks in release mode (build-bench/, or BUILD_DIR), runs
 # every benchmark program (build-bench/bench/*/*_bench), the desktop
 # start-up benchmark when the desktop program is built (it starts its own
-# virtual display), and with --big the 1 GB disc (bench/disc/bigdisc.sh,
+# virtual display), the classroom server against kiwix-serve
+# (bench/serve-bench.sh, with and without keep-alive), and with --big the 1 GB disc (bench/disc/bigdisc.sh,
 # some minutes and about 3 GB of temporary disk space), then prints one
 # table: each figure next to its limit measured in the same run, their
 # ratio and the goal. A goal shown as "—" is not set; the row is there to be
@@ -73,6 +74,14 @@ if [ "$big" -eq 1 ]; then
 else
   notes+=("1 GB disc: not measured (scripts/bench.sh --big)")
 fi
+
+echo "== classroom server against kiwix-serve" >&2
+for mode in keep-alive close; do
+  flag=()
+  [ "$mode" = close ] && flag=(--close)
+  bench/serve-bench.sh "${flag[@]+"${flag[@]}"}" "$build" >"$results/serve-$mode.txt" 2>&1 ||
+    notes+=("classroom server ($mode): serve-bench.sh failed, see $results/serve-$mode.txt")
+done
 
 cpu=$(sed -nE 's/^model name\s*:\s*//p' /proc/cpuinfo | head -1)
 notes_text=$(printf '%s\n' "${notes[@]+"${notes[@]}"}")
@@ -225,6 +234,22 @@ if l:
     limit = l["BM_ReadBlockOf25Bundles"]
     pair_time("list page of 25, cold cache", l["BM_ListPageColdCache"], "ReadBlock of its 25 bundles", limit)
     pair_time("list page of 25, warm cache", l["BM_ListPageWarmCache"], "ReadBlock of its 25 bundles", limit)
+
+# --- worksheet PDF
+sp = load("sheetpdf_bench")
+if sp:
+    b = sp["BM_SheetWithKeyAgainstDecode/manual_time"]
+    r = b["pdf_per_decode"]
+    row("worksheet PDF, 25 problems with answer key", f"{b['pdf_ms']:.1f} ms",
+        f"decoding its {b['pictures']:.0f} pictures {b['decode_ms']:.1f} ms", r, "≤ 3", r <= 3)
+
+# --- the classroom server: its script prints finished rows
+for mode in ("keep-alive", "close"):
+    path = os.path.join(results, f"serve-{mode}.txt")
+    if os.path.exists(path):
+        for line in open(path):
+            if line.startswith("| classroom server"):
+                rows.append(tuple(cell.strip() for cell in line.strip().strip("|").split("|")))
 
 # --- desktop start-up
 path = os.path.join(results, "desktop-startup.txt")
