@@ -13,15 +13,8 @@ pid="" main=""
 trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 export TMP=$work/tmp XDG_STATE_HOME=$work/state G_MESSAGES_DEBUG=orvella
 mkdir -p "$TMP"
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
-}
-poll() {  # poll TENTHS COMMAND...: COMMAND every 0.1 s until it succeeds, at most TENTHS times
-  for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done
-  return 1
-}
-wait_log() { poll 300 grep -q -- "$1" "$work/orvella.log" || check "the log shows: $1" false; }
+log=$work/orvella.log
+. "$(dirname "$0")/checks.sh"
 windows() { xdotool search --onlyvisible --name "$title" 2>/dev/null; }
 other_window() { poll 100 eval 'windows | grep -vx "$main" | head -1 | grep .'; }  # besides the main one
 # ended: the program's exit status, after up to 10 s; in_order: it was 0 and the font folder went too.

@@ -15,15 +15,7 @@ pid="" holder="" server="" port=""
 trap 'kill -9 $pid $holder $server 2>/dev/null; rm -rf "$work"' EXIT
 export TMP=$work/tmp XDG_STATE_HOME=$work/state G_MESSAGES_DEBUG=orvella
 mkdir -p "$TMP"
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
-}
-poll() {  # poll TENTHS COMMAND...: COMMAND every 0.1 s until it succeeds, at most TENTHS times
-  for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done
-  return 1
-}
-wait_log() { poll 300 grep -q -- "$1" "$log" || check "the log shows: $1" false; }
+. "$(dirname "$0")/checks.sh"
 app() {  # app METHOD ARGS...: the program's actions over D-Bus
   timeout 20 gdbus call --session --dest org.brenlowe.Orvella --object-path /org/brenlowe/Orvella \
     --method "org.gtk.Actions.$1" "${@:2}"
