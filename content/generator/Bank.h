@@ -1,14 +1,19 @@
 // Generation of the whole problem bank from one seed.
 //
 // Every problem is made from its own random source, derived from the seed,
-// its code, its number and an attempt counter, so a problem does not depend on
-// the order in which others are made. Problems of one code (topic and level)
-// are kept distinct by their keys: a repeat is made again with the next
-// attempt. Every answer is checked; a failed check raises CheckFailed naming
-// the problem.
+// its code, its number and an attempt counter. A problem that repeats one made
+// before is made again with the next attempt, so the bank never holds the same
+// problem twice: repeats are problems of one code (topic and level) with the
+// same key, problems anywhere with the same statement (its text and the data
+// of its figure), and problems of one topic with the same canonical form (a
+// commutative sum or product reordered, an equation times a factor). Every
+// answer is checked and every problem is held to the rules of Rules.h; a
+// failed check raises CheckFailed and a broken rule RuleBroken, naming the
+// problem by its code, number and statement.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,10 +31,13 @@ struct BankEntry {
   std::string Code() const { return topic->code + static_cast<char>('0' + level); }
 };
 
-// One problem, checked. Raises CheckFailed when its answer fails its check.
+// One problem, checked. Raises CheckFailed when its answer fails its check and
+// RuleBroken when it breaks a rule.
 Problem MakeChecked(const Topic& topic, int level, uint64_t seed, int number, int attempt);
 
 // The whole bank in disc order: topics in order, levels 1 to 4, numbers ascending.
-std::vector<BankEntry> GenerateBank(uint64_t seed);
+// `redrawn`, when given, receives how many problems were made again because they
+// repeated one before, by the kind of repeat ("key", "statement", "canonical form").
+std::vector<BankEntry> GenerateBank(uint64_t seed, std::map<std::string, int>* redrawn = nullptr);
 
 }  // namespace qil::disc

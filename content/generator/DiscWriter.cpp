@@ -5,6 +5,7 @@
 
 #include "Artwork.h"
 #include "MathText.h"
+#include "Rules.h"
 #include "WmfRecorder.h"
 #include "base/Convert.h"
 
@@ -83,7 +84,14 @@ void WriteProblem(Output& out, Renderer& renderer, const BankEntry& entry, uint6
   std::vector<PagePicture> problemPictures, solutionPictures;
   problemPictures.push_back(sheet(p.statement, formats.statement, formats.vectorStatement, p.statement.Plain()));
   if (p.figure) {
-    PagePicture figure = save(renderer.RenderFigure(*p.figure), formats.figure, "Figure: " + p.figure->description);
+    Raster drawn;
+    try {
+      drawn = renderer.RenderFigure(*p.figure);
+    } catch (const LabelCut& e) {
+      throw RuleBroken(entry.Code() + " #" + std::to_string(entry.number) + ": broken rule \"labels inside their picture\" (" +
+                       e.what() + ") in: " + p.statement.Plain());
+    }
+    PagePicture figure = save(drawn, formats.figure, "Figure: " + p.figure->description);
     problemPictures.push_back(figure);
     if (p.figureInSolution) solutionPictures.push_back(figure);
   }
@@ -199,10 +207,10 @@ bool HasFormulas(const Sheet& sheet) {
 }
 
 DiscReport WriteDisc(const std::filesystem::path& dir, uint64_t seed) {
-  std::vector<BankEntry> bank = GenerateBank(seed);
+  DiscReport report;
+  std::vector<BankEntry> bank = GenerateBank(seed, &report.redrawn);
   Renderer renderer;
   Output out(dir);
-  DiscReport report;
   report.topics = static_cast<int>(Topics().size());
   for (const BankEntry& entry : bank) WriteProblem(out, renderer, entry, seed, report);
   WriteDatabaseLists(out);

@@ -8,7 +8,9 @@
 //   about.jpg
 // The same seed writes the same bytes. Files already in the directory are
 // overwritten, others are left alone. Errors raise exceptions: CheckFailed for
-// an answer that fails its check, std::runtime_error for everything else.
+// an answer that fails its check, RuleBroken (Rules.h) for a problem that
+// breaks a rule or a figure whose edge cuts a label, std::runtime_error for
+// everything else.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +29,7 @@ struct DiscReport {
   int topics = 0;
   std::map<std::string, int> pictures;  // extension -> number of problem pictures
   int vectorMetafiles = 0;              // those of them that are vector metafiles
+  std::map<std::string, int> redrawn;   // problems made again because they repeated one, by kind of repeat
   uint64_t bytes = 0;                   // all files written
 };
 

@@ -32,13 +32,68 @@ double ArcRadius(double angle) {
   return std::clamp(10.0 / std::sin(std::max(angle, 0.2) / 2.0), 14.0, 34.0);
 }
 
+// A side by the names of its ends, or where the vertices have no names by where it
+// lies: "the bottom side", "a slanted side".
+std::string SideName(const Shape& shape, int side) {
+  const size_t n = shape.vertices.size();
+  const Pt a = shape.vertices[side], b = shape.vertices[(side + 1) % n];
+  if (shape.names.size() >= n && !shape.names[side].empty()) return "side " + shape.names[side] + shape.names[(side + 1) % n];
+  const Pt centre = Centroid(shape.vertices);
+  if (std::fabs(a.y - b.y) < 1e-9) return (a.y < centre.y ? "the bottom side" : "the top side");
+  if (std::fabs(a.x - b.x) < 1e-9) return (a.x < centre.x ? "the left side" : "the right side");
+  return "a slanted side";
+}
+
+std::string VertexName(const Shape& shape, int vertex) {
+  if (static_cast<size_t>(vertex) >= shape.names.size() || shape.names[vertex].empty()) return "a corner";
+  return shape.names[vertex];
+}
+
+// What the figure shows, in words: every label and mark, for the alt text.
+std::string DescribeData(const Shape& shape) {
+  std::vector<std::string> parts;
+  for (const Shape::SideLabel& l : shape.sideLabels) parts.push_back(SideName(shape, l.side) + " " + PlainText(l.text));
+  // Right angles as one item: "right angles at A, B" or, without names, "4 right angles".
+  std::string named;
+  int right = 0, unnamed = 0;
+  for (const Shape::AngleMark& m : shape.angles) {
+    if (!m.right) continue;
+    ++right;
+    if (VertexName(shape, m.vertex) == "a corner") {
+      ++unnamed;
+    } else {
+      named += (named.empty() ? "" : ", ") + VertexName(shape, m.vertex);
+    }
+  }
+  if (!named.empty()) parts.push_back((right - unnamed == 1 ? "a right angle at " : "right angles at ") + named);
+  if (unnamed > 0) parts.push_back(Count(unnamed, "right angle"));
+  for (const Shape::AngleMark& m : shape.angles) {
+    if (m.right) {
+      continue;
+    } else if (!m.text.empty()) {
+      parts.push_back("angle at " + VertexName(shape, m.vertex) + " " + PlainText(m.text));
+    }
+  }
+  for (int side : shape.tickedSides) parts.push_back(SideName(shape, side) + " marked equal");
+  for (const Shape::Dashed& d : shape.dashed) {
+    if (!d.text.empty()) parts.push_back("a dashed line " + PlainText(d.text));
+  }
+  if (shape.extendAt >= 0) {
+    parts.push_back("side " + VertexName(shape, shape.extendFrom) + VertexName(shape, shape.extendAt) + " extended beyond " +
+                    VertexName(shape, shape.extendAt) + " with the exterior angle " + PlainText(shape.exteriorText));
+  }
+  std::string out;
+  for (size_t i = 0; i < parts.size(); ++i) out += (i == 0 ? "" : "; ") + parts[i];
+  return out.empty() ? "" : " Marked: " + out + ".";
+}
+
 }  // namespace
 
 Figure ShapeFigure(const Shape& shape, int width, int height) {
   Figure fig;
   fig.width = width;
   fig.height = height;
-  fig.description = shape.description;
+  fig.description = shape.description + DescribeData(shape);
   fig.draw = [shape, width, height](Painter& p) {
     const size_t n = shape.vertices.size();
     double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
@@ -53,7 +108,10 @@ Figure ShapeFigure(const Shape& shape, int width, int height) {
       x0 = std::min(x0, v.x), y0 = std::min(y0, v.y);
       x1 = std::max(x1, v.x), y1 = std::max(y1, v.y);
     }
-    Viewport view(x0, y0, x1, y1, width, height, 40);
+    // The margin holds the labels beside the sides, the widest of them included.
+    double margin = 40;
+    for (const Shape::SideLabel& label : shape.sideLabels) margin = std::max(margin, p.LabelSize(label.text).x + 12);
+    Viewport view(x0, y0, x1, y1, width, height, margin);
     std::vector<Pt> px;
     for (Pt v : shape.vertices) px.push_back(view(v.x, v.y));
     const Pt centre = Centroid(px);
@@ -78,7 +136,11 @@ Figure ShapeFigure(const Shape& shape, int width, int height) {
       p.SetDash(true);
       p.Segment(a, b);
       p.SetDash(false);
-      if (!d.text.empty()) p.Label({(a.x + b.x) / 2 + 5, (a.y + b.y) / 2}, d.text, 0.0, 0.5, 10.5);
+      if (d.text.empty()) continue;
+      // Right of the line, or left of it where the picture has no room on the right.
+      const Pt middle{(a.x + b.x) / 2, (a.y + b.y) / 2};
+      const bool right = middle.x + 5 + p.LabelSize(d.text, 10.5).x <= width - 2;
+      p.Label({middle.x + (right ? 5 : -5), middle.y}, d.text, right ? 0.0 : 1.0, 0.5, 10.5);
     }
     for (int side : shape.tickedSides) {
       Pt a = px[side], b = px[(side + 1) % n];

@@ -1,8 +1,10 @@
 // Helpers shared by the topic files that make problems.
 #pragma once
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "Figures.h"
 #include "MathText.h"
@@ -31,11 +33,17 @@ inline Formula Eq(const std::string& left, const std::string& right) { return Fo
 inline std::string X() { return Var("x"); }
 
 // Appends the fraction num/den and, when it simplifies, " = " and its value; a
-// denominator of 1 gives the whole number alone.
+// denominator of 1 gives the whole number alone. A negative fraction is written
+// with the minus sign in front: −59/6.
 inline Formula& FracValue(Formula& f, int64_t num, int64_t den) {
+  if (den < 0) {
+    num = -num;
+    den = -den;
+  }
   Rational value(num, den);
   if (den == 1) return f.Q(value);
-  f.Frac(Num(num), Num(den));
+  if (num < 0) f.T(kMinus);
+  f.Frac(Num(num < 0 ? -num : num), Num(den));
   if (value.Num() != num || value.Den() != den) f.T(" = ").Q(value);
   return f;
 }
@@ -57,5 +65,30 @@ inline Formula LineFormula(const Rational& m, const Rational& b) {
   }
   return f;
 }
+
+// The sentence that asks for an answer form: "Give the answer as a fraction in its lowest terms."
+std::string AskSentence(const AnswerForm& form);
+
+// Sets the form the problem's answer takes and appends the sentence that asks for
+// it to the statement (the default one, or the given one, which must say the same).
+void Ask(Problem& p, AnswerForm form, const std::string& sentence = "");
+
+// Appends " = d" when the value has at most `places` decimals, else " ≈ d" with d
+// the value rounded to that many places, all of them written; returns the text of d.
+std::string AppendRounded(Formula& f, const Rational& value, int places);
+
+// A number rounded to `places` decimals as text with the true minus sign: "11.31".
+std::string Fixed(double value, int places);
+
+// The canonical form of an equation whose sides are lists of coefficients (of
+// x², x, 1 or of x, y, 1): both sides scaled together to coprime whole numbers,
+// the sign chosen so that the first non-zero is positive, and of the two ways
+// round the smaller. Equations that differ by a factor or by the order of
+// their sides share it.
+std::string EquationCanon(const std::string& tag, const std::vector<Rational>& left,
+                          const std::vector<Rational>& right);
+
+// The canonical form of terms that may come in any order: the terms sorted.
+std::string SortedCanon(const std::string& tag, std::vector<std::string> terms);
 
 }  // namespace qil::disc

@@ -1,6 +1,7 @@
 #include "MathText.h"
 
 #include <array>
+#include <cctype>
 #include <utility>
 
 #include "base/Text.h"
@@ -35,6 +36,17 @@ std::string RatText(const Rational& r) {
 std::string Dec(const Rational& r) {
   std::string s = r.Abs().DecimalText();
   return r.Sign() < 0 ? std::string(kMinus) + s : s;
+}
+
+std::string DecPlaces(const Rational& r, int places) {
+  std::string s = Dec(r.Round(places));
+  if (places <= 0) return s;
+  size_t dot = s.find('.');
+  if (dot == std::string::npos) {
+    dot = s.size();
+    s += ".";
+  }
+  return s + std::string(places - (s.size() - dot - 1), '0');
 }
 
 std::string Var(std::string_view name) { return "<i>" + std::string(name) + "</i>"; }
@@ -86,6 +98,19 @@ std::string Ordinal(int64_t n) {
   return std::to_string(n) + suffix;
 }
 
+std::string Count(int64_t n, std::string_view singular, std::string_view plural) {
+  std::string noun(n == 1 ? singular : plural);
+  if (n != 1 && plural.empty()) {
+    noun = singular;
+    const bool sibilant = noun.ends_with("s") || noun.ends_with("x") || noun.ends_with("z") ||
+                          noun.ends_with("ch") || noun.ends_with("sh");
+    noun += sibilant ? "es" : "s";
+  }
+  return Num(n) + " " + noun;
+}
+
+std::string Agree(int64_t n, std::string_view one, std::string_view many) { return std::string(n == 1 ? one : many); }
+
 std::string PlainText(std::string_view markup) {
   static const std::array<std::pair<std::string_view, std::string_view>, 24> kWritten = {{
       {"\u00b2", "^2"}, {"\u00b3", "^3"},
@@ -99,8 +124,10 @@ std::string PlainText(std::string_view markup) {
   static const std::array<std::pair<std::string_view, std::string_view>, 4> kEntities = {{
       {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}, {"&quot;", "\""},
   }};
+  static constexpr std::string_view kOverlinedRoot = "\u221a<span overline=";
   std::string out;
   size_t i = 0;
+  bool rootOpen = false;  // inside the overlined radicand of a root: its end closes a bracket
   // Replaces the text at i when it starts with one of the table's entries.
   auto replaced = [&](const auto& table) {
     for (const auto& [from, to] : table) {
@@ -114,18 +141,38 @@ std::string PlainText(std::string_view markup) {
   };
   while (i < markup.size()) {
     char c = markup[i];
+    if (markup.substr(i, kOverlinedRoot.size()) == kOverlinedRoot) {
+      out += "sqrt(";
+      rootOpen = true;
+      i = markup.find('>', i);
+      if (i == std::string_view::npos) break;
+      ++i;
+      continue;
+    }
     if (c == '<') {
       size_t end = markup.find('>', i);
       if (end == std::string_view::npos) break;
       if (markup.substr(i, 5) == "<sup>") out += "^";
+      if (rootOpen && markup.substr(i, 7) == "</span>") {
+        out += ")";
+        rootOpen = false;
+      }
       i = end + 1;
       continue;
     }
     if (c == '&' && replaced(kEntities)) continue;
     if (static_cast<unsigned char>(c) >= 0x80) {
+      const bool pi = markup.substr(i, kPi.size()) == kPi;
+      if (pi && out.size() > 0 && std::isalpha(static_cast<unsigned char>(out.back()))) out += "*";
       if (!replaced(kWritten)) {  // skip the whole UTF-8 sequence of a character without an ASCII form
         ++i;
         while (i < markup.size() && (static_cast<unsigned char>(markup[i]) & 0xC0) == 0x80) ++i;
+      }
+      // pi before a name is a product: "pi*r^2", not "pir^2".
+      if (pi) {
+        size_t next = i;
+        while (next < markup.size() && markup[next] == '<') next = markup.find('>', next) + 1;
+        if (next < markup.size() && std::isalpha(static_cast<unsigned char>(markup[next]))) out += "*";
       }
       continue;
     }

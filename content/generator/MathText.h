@@ -35,6 +35,8 @@ std::string NumB(int64_t n);
 std::string RatText(const Rational& r);
 // A terminating decimal value with the true minus sign.
 std::string Dec(const Rational& r);
+// A value with exactly `places` decimals, rounded half away from zero: "4.10".
+std::string DecPlaces(const Rational& r, int places);
 // A variable name in italics.
 std::string Var(std::string_view name);
 // Superscript, for powers: Sup("2").
@@ -53,10 +55,17 @@ std::string Combo(const std::vector<std::pair<int64_t, std::string>>& terms, int
 std::string Linear(int64_t a, std::string_view var, int64_t b);
 // An ordinal word for small numbers: 1 gives "1st", 22 gives "22nd".
 std::string Ordinal(int64_t n);
+// A count with its noun in agreement: Count(1, "blue ball") gives "1 blue ball",
+// Count(3, "blue ball") "3 blue balls". The plural is the singular with "s"
+// ("es" after s, x, z, ch and sh) unless it is given.
+std::string Count(int64_t n, std::string_view singular, std::string_view plural = {});
+// The word that agrees with a count: Agree(1, "is", "are") gives "is", any other count "are".
+std::string Agree(int64_t n, std::string_view one, std::string_view many);
 
 // The ASCII rendering of markup: tags dropped (superscripts become "^"),
 // entities decoded, typographic characters written out ("×" as "*", "π" as
-// "pi", "√" as "sqrt"). Characters without an ASCII form are dropped.
+// "pi", "√" as "sqrt"; a root over a radicand written with an overline as
+// "sqrt(radicand)"). Characters without an ASCII form are dropped.
 std::string PlainText(std::string_view markup);
 // Text made safe for an HTML attribute or element body.
 std::string HtmlEscape(std::string_view text);

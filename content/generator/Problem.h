@@ -6,10 +6,14 @@
 // from a random source. Every problem carries its answer and an independent
 // check of an answer (substitution, recount, a second method); the bank calls
 // the check on every problem and stops with CheckFailed when it does not hold.
+// A problem also says which form its question asks the answer in, the facts
+// its topic's level rules read, and its mathematics in a canonical form, so
+// that the rules of Rules.h can judge it.
 #pragma once
 
 #include <array>
 #include <functional>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -34,6 +38,16 @@ void Require(bool condition, const std::string& message);
 using Answer = std::vector<Rational>;
 using AnswerCheck = std::function<bool(const Answer&)>;
 
+// The form a question asks its answer in. The question says it in words (Ask in
+// Kit.h writes the sentence), the answer line shows exactly that form, and the
+// working reaches it. kAsItComes is for whole numbers, terminating decimals and
+// amounts of money, which need no instruction.
+struct AnswerForm {
+  enum class Kind { kAsItComes, kLowestTerms, kMixedNumber, kExact, kRounded, kExactAndRounded };
+  Kind kind = Kind::kAsItComes;
+  int places = 0;  // decimal places, for kRounded and kExactAndRounded
+};
+
 struct Problem {
   Sheet statement;
   std::optional<Figure> figure;  // drawn under the statement
@@ -44,6 +58,14 @@ struct Problem {
   AnswerCheck check;
   // The problem's data in short text; two problems of one level never share it.
   std::string key;
+  AnswerForm form;
+  // Named numbers that the level rules of the topic read (the gradient of a line,
+  // the coefficients of an equation, ...).
+  std::map<std::string, Rational> facts;
+  // The mathematics in a canonical form: equal for two problems that differ only in
+  // the order of the terms of a sum or product or by a factor of an equation. Two
+  // problems of one topic never share it; empty when the key says all.
+  std::string canon;
 };
 
 using ProblemMaker = Problem (*)(Rng& rng, int level);

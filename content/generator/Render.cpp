@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "MathText.h"
+
 #if defined(__has_feature)  // clang says it so
 #if __has_feature(address_sanitizer)
 #define QIL_ADDRESS_SANITIZER 1
@@ -306,14 +308,30 @@ void Painter::Dot(Pt p, double radius) {
 
 void Painter::Label(Pt p, const std::string& markup, double ax, double ay, double size, Color color) {
   LayoutPtr layout = MakeLayout(pango_, markup, size);
-  PangoRectangle logical;
-  pango_layout_get_extents(layout.get(), nullptr, &logical);
+  PangoRectangle ink, logical;
+  pango_layout_get_extents(layout.get(), &ink, &logical);
   double w = logical.width / double(PANGO_SCALE), h = logical.height / double(PANGO_SCALE);
+  const double left = p.x - ax * w, top = p.y - ay * h;
+  cairo_surface_t* target = cairo_get_target(cr_);
+  if (cairo_surface_get_type(target) == CAIRO_SURFACE_TYPE_IMAGE) {
+    const double x0 = left + ink.x / double(PANGO_SCALE), y0 = top + ink.y / double(PANGO_SCALE);
+    const double x1 = x0 + ink.width / double(PANGO_SCALE), y1 = y0 + ink.height / double(PANGO_SCALE);
+    if (x0 < 0 || y0 < 0 || x1 > cairo_image_surface_get_width(target) || y1 > cairo_image_surface_get_height(target)) {
+      cut_.push_back(markup);
+    }
+  }
   cairo_save(cr_);
   Source(cr_, color);
-  cairo_move_to(cr_, p.x - ax * w, p.y - ay * h);
+  cairo_move_to(cr_, left, top);
   pango_cairo_show_layout(cr_, layout.get());
   cairo_restore(cr_);
+}
+
+Pt Painter::LabelSize(const std::string& markup, double size) const {
+  LayoutPtr layout = MakeLayout(pango_, markup, size);
+  PangoRectangle logical;
+  pango_layout_get_extents(layout.get(), nullptr, &logical);
+  return {logical.width / double(PANGO_SCALE), logical.height / double(PANGO_SCALE)};
 }
 
 void Painter::AngleArc(Pt v, Pt a, Pt b, double radius) {
@@ -484,7 +502,17 @@ void Renderer::DrawSheet(const Sheet& sheet, int width, SheetCanvas& canvas) {
 }
 
 Raster Renderer::RenderFigure(const Figure& figure) {
-  return RenderCustom(figure.width, figure.height, figure.draw);
+  std::vector<std::string> cut;
+  Raster raster = Paint(figure.width, figure.height, [&](cairo_t* cr) {
+    Painter painter(cr, pango_);
+    figure.draw(painter);
+    cut = painter.CutLabels();
+  });
+  if (!cut.empty()) {
+    throw LabelCut("the picture's edge cuts the label \"" + PlainText(cut.front()) + "\" of the figure \"" +
+                             figure.description + "\"");
+  }
+  return raster;
 }
 
 Raster Renderer::RenderCustom(int width, int height, const std::function<void(Painter&)>& draw) {

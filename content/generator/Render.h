@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ struct Raster {
   std::vector<uint32_t> pixels;
 
   uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// A figure whose picture's edge would cut one of its labels.
+class LabelCut : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 struct Color {
@@ -80,9 +87,15 @@ class Painter {
   // The sector of a circle from angle a0 to a1 (degrees, counter-clockwise on screen).
   void Sector(Pt centre, double radius, double a0, double a1, const Color* fill);
   void Dot(Pt p, double radius = 3.0);
-  // Text placed with its anchor (ax, ay in 0..1 of its box) at p.
+  // Text placed with its anchor (ax, ay in 0..1 of its box) at p. A label whose
+  // ink would reach past the picture's edge is drawn all the same and listed in
+  // CutLabels.
   void Label(Pt p, const std::string& markup, double ax = 0.5, double ay = 0.5,
              double size = 11.0, Color color = kInk);
+  // The width and height of a label's box, for placing it.
+  Pt LabelSize(const std::string& markup, double size = 11.0) const;
+  // The labels drawn so far that the picture's edge cuts.
+  const std::vector<std::string>& CutLabels() const { return cut_; }
   // The angle arc at vertex v between the rays to a and b.
   void AngleArc(Pt v, Pt a, Pt b, double radius);
   // The square mark of a right angle at v between the rays to a and b.
@@ -97,6 +110,7 @@ class Painter {
  private:
   cairo_t* cr_;
   PangoContext* pango_;
+  std::vector<std::string> cut_;
 };
 
 // A drawing of fixed size, painted on white.
@@ -129,6 +143,7 @@ class Renderer {
   Raster RenderSheet(const Sheet& sheet, int width);
   // The same drawing sent to any canvas: the size, then text and lines.
   void DrawSheet(const Sheet& sheet, int width, SheetCanvas& canvas);
+  // Raises LabelCut naming the label when the picture's edge cuts one.
   Raster RenderFigure(const Figure& figure);
   // A picture of the given size painted by the callback on white.
   Raster RenderCustom(int width, int height, const std::function<void(Painter&)>& draw);

@@ -1,16 +1,35 @@
 #include "Sheet.h"
 
+#include <cctype>
+
 #include "MathText.h"
 
 namespace qil::disc {
 
 namespace {
 
-// A part of a fraction, bracketed when it is more than one number or name.
+// A part of a fraction, bracketed unless it is a single whole number or a single
+// name: 3/(4x), (n + 1)/2, (-5)/6, but 3/4 and x/2.
 std::string Operand(const std::string& markup) {
   std::string text = PlainText(markup);
-  if (text.find_first_of(" +-*/^") == std::string::npos) return text;
-  return "(" + text + ")";
+  const bool number = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+  const bool name = !text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") == std::string::npos;
+  return number || name ? text : "(" + text + ")";
+}
+
+// Whether text that follows a fraction would read as part of it: a name, a
+// bracket, or a multiplication or division, as in 3/4x or 3/10 / 2/5.
+bool JoinsAfter(const std::string& next) {
+  const size_t at = next.find_first_not_of(' ');
+  if (at == std::string::npos) return false;
+  const char c = next[at];
+  return (at == 0 && (std::isalpha(static_cast<unsigned char>(c)) || c == '(')) || c == '*' || c == '/';
+}
+
+// Whether text before a fraction would read as part of it: a multiplication or division.
+bool JoinsBefore(const std::string& before) {
+  const size_t at = before.find_last_not_of(' ');
+  return at != std::string::npos && (before[at] == '*' || before[at] == '/');
 }
 
 }  // namespace
@@ -51,14 +70,22 @@ Formula& Formula::Append(const Formula& other) {
 
 std::string Formula::Plain() const {
   std::string out;
-  for (const Piece& p : pieces_) {
+  for (size_t i = 0; i < pieces_.size(); ++i) {
+    const Piece& p = pieces_[i];
     switch (p.kind) {
       case Piece::Kind::kText: out += PlainText(p.top); break;
-      case Piece::Kind::kFraction:
+      case Piece::Kind::kFraction: {
         // A whole number right before a fraction is a mixed number: keep them apart.
         if (!out.empty() && out.back() >= '0' && out.back() <= '9') out += " ";
-        out += Operand(p.top) + "/" + Operand(p.bottom);
+        std::string fraction = Operand(p.top) + "/" + Operand(p.bottom);
+        // A factor or a divisor next to the fraction takes all of it: (3/4)x, not 3/4x;
+        // (3/10) / (2/5), not 3/10 / 2/5.
+        const bool joined = JoinsBefore(out) ||
+                            (i + 1 < pieces_.size() &&
+                             (pieces_[i + 1].kind != Piece::Kind::kText || JoinsAfter(PlainText(pieces_[i + 1].top))));
+        out += joined ? "(" + fraction + ")" : fraction;
         break;
+      }
       case Piece::Kind::kRoot: out += "sqrt(" + PlainText(p.top) + ")"; break;
     }
   }

@@ -2,7 +2,6 @@
 // equations, sequences and linear functions.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "Kit.h"
 
@@ -21,6 +20,12 @@ AnswerCheck Substitution(SideFn left, SideFn right) {
     // A true solution balances the equation; x + 1 must not (the equation is not an identity).
     return left(a[0]) == right(a[0]) && left(a[0] + 1) != right(a[0] + 1);
   };
+}
+
+// The facts the level rules read from A·x + B = C·x + D, and its canonical form.
+void RecordLinear(Problem& p, const std::string& tag, Rational A, Rational B, Rational C, Rational D, bool grouped) {
+  p.facts = {{"a", A}, {"b", B}, {"c", C}, {"d", D}, {"grouped", grouped ? 1 : 0}};
+  p.canon = EquationCanon(tag, {A, B}, {C, D});
 }
 
 // Steps from A·x + B = C·x + D (already written) to the value of x.
@@ -63,25 +68,29 @@ Problem LinearLevel1(Rng& rng) {
       d = x + a;
       left = Linear(1, "x", a);
       lf = [a](const Rational& v) { return v + a; };
-      p.solution.Step(Formula(X() + " = " + Num(d) + " " + kMinus + " " + Num(a)));
+      p.solution.Step(Formula(X() + " = " + Num(d) + " " + kMinus + " " + Num(a) + " = " + Num(x)));
+      RecordLinear(p, "", 1, a, 0, d, false);
       break;
     case 1:  // x - a = d
       d = x - a;
       left = Linear(1, "x", -a);
       lf = [a](const Rational& v) { return v - a; };
-      p.solution.Step(Formula(X() + " = " + Num(d) + " + " + Num(a)));
+      p.solution.Step(Formula(X() + " = " + Num(d) + " + " + Num(a) + " = " + Num(x)));
+      RecordLinear(p, "", 1, -a, 0, d, false);
       break;
     case 2:  // a x = d
       d = a * x;
       left = Linear(a, "x", 0);
       lf = [a](const Rational& v) { return v * a; };
-      p.solution.Step(Formula(X() + " = ").Frac(Num(d), Num(a)));
+      p.solution.Step(Formula(X() + " = ").Frac(Num(d), Num(a)).T(" = " + Num(x)));
+      RecordLinear(p, "", a, 0, 0, d, false);
       break;
     default: {  // x / a = d
       d = x;
       x = d * a;
       lf = [a](const Rational& v) { return v / a; };
-      p.solution.Step(Formula(X() + " = " + Num(d) + " " + kTimes + " " + Num(a)));
+      p.solution.Step(Formula(X() + " = " + Num(d) + " " + kTimes + " " + Num(a) + " = " + Num(x)));
+      RecordLinear(p, "", Rational(1, a), 0, 0, d, false);
       break;
     }
   }
@@ -118,6 +127,7 @@ Problem LinearLevel2(Rng& rng) {
   p.answer = {x};
   p.check = Substitution([a, b](const Rational& v) { return v * a + b; }, [d](const Rational&) { return Rational(d); });
   p.key = Key("2", {a, b, d});
+  RecordLinear(p, "", a, b, 0, d, false);
   return p;
 }
 
@@ -140,6 +150,7 @@ Problem LinearLevel3(Rng& rng) {
   p.check = Substitution([a, b](const Rational& v) { return v * a + b; },
                          [c, d](const Rational& v) { return v * c + d; });
   p.key = Key("3", {a, b, c, d});
+  RecordLinear(p, "", a, b, c, d, false);
   return p;
 }
 
@@ -171,6 +182,7 @@ Problem LinearLevel4(Rng& rng) {
     p.check = Substitution([k1, p1, q1](const Rational& v) { return (v + p1) * k1 + q1; },
                            [k2, p2, q2](const Rational& v) { return (v + p2) * k2 + q2; });
     p.key = Key("4b", {k1, p1, q1, k2, p2, q2});
+    RecordLinear(p, "brackets", k1, k1 * p1 + q1, k2, k2 * p2 + q2, true);
   } else {
     // (x + a) / b = (x + c) / d
     int64_t b = rng.Range(2, 9), d = rng.Range(2, 9);
@@ -189,7 +201,9 @@ Problem LinearLevel4(Rng& rng) {
     p.check = Substitution([a, b](const Rational& v) { return (v + a) / b; },
                            [c, d](const Rational& v) { return (v + c) / d; });
     p.key = Key("4f", {a, b, c, d});
+    RecordLinear(p, "fractions", Rational(1, b), Rational(a, b), Rational(1, d), Rational(c, d), true);
   }
+  if (!p.answer[0].IsInteger()) Ask(p, {AnswerForm::Kind::kLowestTerms});
   p.solution.Answer(Formula(X() + " = ").Q(p.answer[0]));
   return p;
 }
@@ -197,6 +211,15 @@ Problem LinearLevel4(Rng& rng) {
 // ---- Simultaneous equations ----
 
 std::string XY(int64_t a, int64_t b) { return Combo({{a, Var("x")}, {b, Var("y")}}, 0); }
+
+// The facts of the pair a1 x + b1 y = c1, a2 x + b2 y = c2 and its canonical form, the same in either order.
+void RecordPair(Problem& p, int64_t a1, int64_t b1, int64_t c1, int64_t a2, int64_t b2, int64_t c2) {
+  p.facts["a1"] = a1;
+  p.facts["b1"] = b1;
+  p.facts["a2"] = a2;
+  p.facts["b2"] = b2;
+  p.canon = SortedCanon("pair", {EquationCanon("", {a1, b1}, {c1}), EquationCanon("", {a2, b2}, {c2})});
+}
 
 AnswerCheck PairCheck(int64_t a1, int64_t b1, int64_t c1, int64_t a2, int64_t b2, int64_t c2) {
   return [=](const Answer& v) {
@@ -225,9 +248,11 @@ void Eliminate(Sheet& s, int64_t a1, int64_t b1, int64_t c1, int64_t a2, int64_t
   s.Para(subtract ? "Subtract the second equation from the first:" : "Add the two equations:");
   s.Step(Eq(Linear(by, "y", 0), Num(cy)));
   y = Rational(cy, by);
-  Formula solved(Var("y") + " = ");
-  FracValue(solved, cy, by);
-  s.Step(solved);
+  if (by != 1) {
+    Formula solved(Var("y") + " = ");
+    FracValue(solved, by < 0 ? -cy : cy, std::abs(by));
+    s.Step(solved);
+  }
   s.Para("Put " + Var("y") + " into the first equation:");
   Formula back(Linear(a1, "x", 0));
   back.T(" " + std::string(b1 < 0 ? kMinus : "+") + " " + (b1 == 1 || b1 == -1 ? "" : std::to_string(b1 < 0 ? -b1 : b1) + kCdot))
@@ -268,6 +293,9 @@ Problem SimultaneousProblem(Rng& rng, int level) {
     p.answer = {na, nc};
     p.check = PairCheck(1, 1, total, adult, child, money);
     p.key = Key("4", {adult, child, total, money});
+    RecordPair(p, 1, 1, total, adult, child, money);
+    p.facts["story"] = 1;
+    p.facts["solvedForY"] = 0;
     return p;
   }
   if (level == 2) {
@@ -295,9 +323,14 @@ Problem SimultaneousProblem(Rng& rng, int level) {
     p.answer = {x, y};
     p.check = PairCheck(-m, 1, k, a2, b2, c2);
     p.key = Key("2", {m, k, a2, b2, c2});
+    RecordPair(p, -m, 1, k, a2, b2, c2);
+    p.facts["story"] = 0;
+    p.facts["solvedForY"] = 1;
     return p;
   }
-  while (level == 3 && a1 * b2 - a2 * b1 == 0) {  // coefficients of two independent equations
+  // Coefficients of two independent equations, none of the same size as its partner's, so
+  // that one equation must be scaled.
+  while (level == 3 && (a1 * b2 - a2 * b1 == 0 || std::abs(a1) == std::abs(a2) || std::abs(b1) == std::abs(b2))) {
     a1 = rng.NonZero(-5, 6);
     b1 = rng.NonZero(-6, 6);
     a2 = rng.NonZero(-5, 6);
@@ -325,6 +358,9 @@ Problem SimultaneousProblem(Rng& rng, int level) {
   p.answer = {x, y};
   p.check = PairCheck(a1, b1, c1, a2, b2, c2);
   p.key = Key(std::to_string(level), {a1, b1, c1, a2, b2, c2});
+  RecordPair(p, a1, b1, c1, a2, b2, c2);
+  p.facts["story"] = 0;
+  p.facts["solvedForY"] = 0;
   return p;
 }
 
@@ -373,12 +409,10 @@ std::string Surd(int64_t k, int64_t m) {
   return k == 1 ? root : std::to_string(k) + root;
 }
 
-std::string Approx(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f", v);
-  std::string s = buf;
-  if (s[0] == '-') s = std::string(kMinus) + s.substr(1);
-  return s;
+// The facts of a x² + b x + c = 0 (squareForm: written as (x − s)² = r²) and its canonical form.
+void RecordQuadratic(Problem& p, int64_t a, int64_t b, int64_t c, bool squareForm) {
+  p.facts = {{"a", a}, {"b", b}, {"c", c}, {"squareForm", squareForm ? 1 : 0}};
+  p.canon = EquationCanon(squareForm ? "square" : "", {a, b, c}, {0});
 }
 
 Problem QuadraticProblem(Rng& rng, int level) {
@@ -398,6 +432,7 @@ Problem QuadraticProblem(Rng& rng, int level) {
       p.answer = {s - r, s + r};
       p.check = RootsCheck(1, -2 * s, s * s - r * r);
       p.key = Key("1s", {s, r});
+      RecordQuadratic(p, 1, -2 * s, s * s - r * r, true);
     } else {
       p.statement.Line(Eq(Quadratic(a, 0, -a * r * r), "0"));
       p.solution.Para("Bring the constant to the right-hand side" + std::string(a != 1 ? " and divide by " + Num(a) : "") +
@@ -408,18 +443,21 @@ Problem QuadraticProblem(Rng& rng, int level) {
       p.answer = {-r, r};
       p.check = RootsCheck(a, 0, -a * r * r);
       p.key = Key("1", {a, r});
+      RecordQuadratic(p, a, 0, -a * r * r, false);
     }
     p.solution.Answer(Formula(X() + " = " + Num(p.answer[0].Num()) + "  or  " + X() + " = " + Num(p.answer[1].Num())));
     return p;
   }
   if (level == 2) {
     int64_t r1 = rng.Range(-9, 9), r2 = rng.Range(-9, 9);
+    while (r1 + r2 == 0) r2 = rng.Range(-9, 9);  // x² − r² = 0 is of the first level's kind
     int64_t b = -(r1 + r2), c = r1 * r2;
     p.statement.Line(Eq(Quadratic(1, b, c), "0"));
     p.solution.Para("Look for two numbers whose product is " + Num(c) + " and whose sum is " + Num(b) + ": " +
                     Num(-r1) + " and " + Num(-r2) + ". So the left-hand side factorises:");
     p.solution.Step(Formula("(" + Linear(1, "x", -r1) + ")(" + Linear(1, "x", -r2) + ") = 0"));
     p.solution.Para("A product is zero only when one of its factors is zero.");
+    p.solution.Step(Formula(X() + " = " + Num(r1) + (r1 == r2 ? "" : "   or   " + X() + " = " + Num(r2))));
     if (r1 == r2) {
       p.answer = {r1};
       p.solution.Answer(Formula(X() + " = " + Num(r1) + " (a double root)"));
@@ -429,12 +467,14 @@ Problem QuadraticProblem(Rng& rng, int level) {
     }
     p.check = RootsCheck(1, b, c);
     p.key = Key("2", {b, c});
+    RecordQuadratic(p, 1, b, c, false);
     return p;
   }
   int64_t a = 1, b = 0, c = 0, disc = 0;
   if (level == 3) {
-    // (p1 x - m1)(p2 x - m2) with at least one p above 1 and two different roots.
-    while (disc <= 0) {
+    // (p1 x - m1)(p2 x - m2) with at least one p above 1, two different roots, an x term
+    // and no common factor.
+    while (disc <= 0 || b == 0 || Gcd(Gcd(a, b), c) != 1) {
       int64_t p1 = rng.Range(2, 5), p2 = rng.Range(1, 3);
       int64_t m1 = rng.NonZero(-7, 7), m2 = rng.NonZero(-7, 7);
       if (Gcd(p1, m1) != 1) m1 = m1 > 0 ? 1 : -1;
@@ -444,8 +484,9 @@ Problem QuadraticProblem(Rng& rng, int level) {
       disc = b * b - 4 * a * c;
     }
   } else {
-    // Two real roots that are not rational: the discriminant is positive and not a square.
-    while (disc <= 0 || ExactSqrt(disc) >= 0) {
+    // Two real roots that are not rational: the discriminant is positive and not a square;
+    // an x term and no common factor.
+    while (disc <= 0 || ExactSqrt(disc) >= 0 || b == 0 || Gcd(Gcd(a, b), c) != 1) {
       a = rng.Range(1, 3);
       b = rng.Range(-9, 9);
       c = rng.Range(-9, 9);
@@ -454,6 +495,12 @@ Problem QuadraticProblem(Rng& rng, int level) {
   }
   Require(disc > 0, "the discriminant must be positive");
   p.statement.Line(Eq(Quadratic(a, b, c), "0"));
+  RecordQuadratic(p, a, b, c, false);
+  if (level == 3) {
+    Ask(p, {AnswerForm::Kind::kLowestTerms}, "Give a root that is not whole as a fraction in its lowest terms.");
+  } else {
+    Ask(p, {AnswerForm::Kind::kExact}, "Give the exact roots in surd form.");
+  }
   p.solution.Para("Use the quadratic formula with " + Var("a") + " = " + Num(a) + ", " + Var("b") + " = " + Num(b) +
                   ", " + Var("c") + " = " + Num(c) + ".");
   p.solution.Step(Formula(Var("b") + "\u00b2 " + kMinus + " 4" + Var("a") + Var("c") + " = " + NumB(b) + "\u00b2 " +
@@ -478,11 +525,12 @@ Problem QuadraticProblem(Rng& rng, int level) {
   SplitSquareRoot(disc, k, m);
   int64_t g = Gcd(Gcd(-b, k), 2 * a);
   int64_t pp = -b / g, kk = k / g, r = 2 * a / g;
-  p.solution.Step(Formula(X() + " = ").Frac(Num(-b) + " " + kPlusMinus + " \u221a<span overline=\"single\">" +
-                                                std::to_string(disc) + "</span>",
-                                            Num(2 * a)));
+  Formula formula(X() + " = ");
+  formula.Frac(Num(-b) + " " + kPlusMinus + " \u221a<span overline=\"single\">" + std::to_string(disc) + "</span>",
+               Num(2 * a));
+  p.solution.Step(formula);
   if (k != 1 || g != 1) {
-    std::string note = k != 1 ? "Simplify the root: \u221a" + std::to_string(disc) + " = " + Surd(k, m) : "";
+    std::string note = k != 1 ? "Simplify the root: " + Surd(1, disc) + " = " + Surd(k, m) : "";
     if (g != 1) note += std::string(note.empty() ? "Divide" : ", then divide") + " top and bottom by " + Num(g);
     p.solution.Para(note + ".");
   }
@@ -493,10 +541,7 @@ Problem QuadraticProblem(Rng& rng, int level) {
   } else {
     result.Frac(top, Num(r));
   }
-  p.solution.Step(result);
-  double s = std::sqrt(static_cast<double>(disc));
-  p.solution.Para("As decimals: " + X() + " \u2248 " + Approx((-b + s) / (2.0 * a)) + " or " + X() + " \u2248 " +
-                  Approx((-b - s) / (2.0 * a)) + ".");
+  if (result.Plain() != formula.Plain()) p.solution.Step(result);
   p.solution.Answer(result);
   p.answer = {pp, kk, m, r};
   p.check = SurdCheck(a, b, c);
@@ -536,6 +581,7 @@ Problem SequenceProblem(Rng& rng, int level) {
       return v[0] - shown.back() == step && v[1] - v[0] == step;
     };
     p.key = Key("1", {a1, d});
+    p.facts = {{"ratio", 0}, {"difference", d}};
     return p;
   }
   if (level == 2) {
@@ -554,6 +600,7 @@ Problem SequenceProblem(Rng& rng, int level) {
     if (findN) {
       p.solution.Step(Formula(Num(a1) + " + (" + Var("n") + " " + kMinus + " 1)" + kCdot + NumB(d) + " = " + Num(an)));
       p.solution.Step(Formula(Var("n") + " " + kMinus + " 1 = ").Frac(Num(an - a1), Num(d)).T(" = " + Num(n - 1)));
+      p.solution.Step(Formula(Var("n") + " = " + Num(n)));
       p.solution.Answer(Formula("it is the " + Ordinal(n) + " term"));
       p.answer = {n};
       p.check = [a1, d, an](const Answer& v) {
@@ -575,6 +622,7 @@ Problem SequenceProblem(Rng& rng, int level) {
       };
       p.key = Key("2t", {a1, d, n});
     }
+    p.facts = {{"ratio", 0}, {"difference", d}};
     return p;
   }
   if (level == 3) {
@@ -600,6 +648,7 @@ Problem SequenceProblem(Rng& rng, int level) {
       return v.size() == 1 && v[0] == total;
     };
     p.key = Key("3", {a1, d, n});
+    p.facts = {{"ratio", 0}, {"difference", d}, {"terms", n}};
     return p;
   }
   // Level 4: geometric sequence, n-th term and sum.
@@ -637,10 +686,15 @@ Problem SequenceProblem(Rng& rng, int level) {
     return v.size() == 2 && v[0] == term && v[1] == total;
   };
   p.key = Key("4", {first, ratio, n});
+  p.facts = {{"ratio", ratio}};
   return p;
 }
 
 // ---- Linear functions ----
+
+// A value as inline text, a fraction in brackets so that a factor after it stays
+// outside it: "3", "(3/4)".
+std::string Coefficient(const Rational& r) { return r.IsInteger() ? RatText(r) : "(" + RatText(r) + ")"; }
 
 // The line y = m x + b as inline text, for labels and sentences.
 std::string LineEq(const Rational& m, const Rational& b) {
@@ -650,7 +704,7 @@ std::string LineEq(const Rational& m, const Rational& b) {
   } else if (m == -1) {
     text += std::string(kMinus) + X();
   } else if (m != 0) {
-    text += RatText(m) + X();
+    text += Coefficient(m) + X();
   }
   if (m == 0) {
     text += RatText(b);
@@ -658,6 +712,13 @@ std::string LineEq(const Rational& m, const Rational& b) {
     text += (b.Sign() < 0 ? std::string(" ") + kMinus + " " : " + ") + RatText(b.Abs());
   }
   return text;
+}
+
+// m times the value v as written when v is put in for x: "3·2", "(−2)", "−(−2)", "(3/2)·4".
+Formula& Times(Formula& f, const Rational& m, int64_t v) {
+  if (m == 1) return f.T(NumB(v));
+  if (m == -1) return f.T(kMinus + NumB(v));
+  return f.Q(m).T(kCdot + NumB(v));
 }
 
 std::string PointText(const std::string& name, int64_t x, int64_t y) {
@@ -683,51 +744,71 @@ Problem LineProblem(Rng& rng, int level) {
       b1 = y - m1 * x;
       b2 = y - m2 * x;
     }
-    p.statement.Para("The graph shows the lines " + LineEq(m1, b1) + " and " + LineEq(m2, b2) +
+    const std::string line1 = LineEq(m1, b1), line2 = LineEq(m2, b2);
+    p.statement.Para("The graph shows the lines " + line1 + " and " + line2 +
                      ". Find the point where they cross by calculation.");
-    p.figure = GraphFigure(-8, 8, {{m1, b1, LineEq(m1, b1), kAccent}, {m2, b2, LineEq(m2, b2), kGreen}}, {},
-                           "Graph of two straight lines that cross.");
+    p.figure = GraphFigure(-8, 8, {{m1, b1, line1, kAccent}, {m2, b2, line2, kGreen}}, {},
+                           "Graph of the lines " + PlainText(line1) + " and " + PlainText(line2) +
+                               " on a grid from -8 to 8, crossing at one point.");
     p.figureInSolution = true;
     p.solution.Para("At the crossing point both equations give the same " + Var("y") + ":");
     p.solution.Step(Eq(Linear(m1, "x", b1), Linear(m2, "x", b2)));
     Rational sx;
     SolveCollected(p.solution, m1, b1, m2, b2, sx);
     Rational sy = sx * m1 + b1;
-    p.solution.Step(Formula(Var("y") + " = " + Num(m1) + kCdot + NumB(x) + (b1 != 0 ? " " + SignedTerm(b1) : "") + " = ").Q(sy));
+    p.solution.Para("Put " + X() + " = " + Num(x) + " into " + line1 + ":");
+    Formula value(Var("y") + " = ");
+    if (x != 0) {
+      Times(value, m1, x);
+      if (b1 != 0) value.T(" " + SignedTerm(b1));
+      value.T(" = ");
+    }
+    p.solution.Step(value.Q(sy));
     Require(sx == x && sy == y, "the crossing point does not come out");
     p.solution.Answer(Formula("the lines cross at (" + Num(x) + ", " + Num(y) + ")"));
     p.answer = {x, y};
     p.check = PairCheck(-m1, 1, b1, -m2, 1, b2);
     p.key = Key("4", {m1, b1, m2, b2});
+    p.canon = SortedCanon("lines", {Key("", {m1, b1}), Key("", {m2, b2})});
+    p.facts = {{"gradient1", m1}, {"gradient2", m2}};
     return p;
   }
-  // Two points with whole coordinates on a line whose slope is a simple fraction.
-  int64_t dx = rng.Range(1, 4), dy = rng.NonZero(-5, 5);
-  if (level == 1) dx = rng.Chance(2, 3) ? 1 : 2;
-  Rational m(dy, dx);
-  int64_t x1 = rng.Range(-5, 1), y1 = rng.Range(-4, 4);
-  int64_t x2 = x1 + dx * rng.Range(1, 2), y2 = y1 + (m * (x2 - x1)).Num();
-  if (std::abs(y2) > 7) {
-    x2 = x1 + dx;
-    y2 = y1 + dy;
-  }
-  if (std::abs(y2) > 7) {
-    y1 = dy > 0 ? -4 : 4;
+  // Two points with whole coordinates inside the grid: at level 1 on a line with a
+  // whole gradient and intercept, to be read off the graph; above it on a line whose
+  // gradient is a fraction.
+  int64_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  Rational m, b;
+  for (bool inside = false; !inside;) {
+    int64_t dx = level == 1 ? 1 : rng.Range(2, 4);
+    int64_t dy = level == 1 ? rng.NonZero(-3, 3) : rng.NonZero(-5, 5);
+    if (level > 1 && dy % dx == 0) continue;
+    m = Rational(dy, dx);
+    x1 = rng.Range(-5, 1);
+    y1 = rng.Range(-4, 4);
+    x2 = x1 + dx * rng.Range(1, 2);
     y2 = y1 + (m * (x2 - x1)).Num();
+    b = Rational(y1) - m * x1;
+    inside = std::abs(y2) <= 7 && x2 <= 7 && (level > 1 || std::abs(b.Num()) <= 7);
   }
-  Rational b = Rational(y1) - m * x1;
   std::string a = PointText("A", x1, y1), bb = PointText("B", x2, y2);
   if (level == 1) {
     p.statement.Para("The graph shows a straight line through the points " + a + " and " + bb +
                      ". Find the gradient and the " + Var("y") + "-intercept of the line.");
-    p.figure = GraphFigure(-8, 8, {{m, b, "", kAccent}}, {{x1, y1, "A"}, {x2, y2, "B"}}, "Graph of a straight line through A and B.");
+    p.figure = GraphFigure(-8, 8, {{m, b, "", kAccent}}, {{x1, y1, "A"}, {x2, y2, "B"}},
+                           "Graph of a straight line through " + PlainText(a) + " and " + PlainText(bb) +
+                               " on a grid from -8 to 8.");
   } else if (level == 2) {
     p.statement.Para("Find the gradient of the straight line through " + a + " and " + bb + ".");
+    Ask(p, {AnswerForm::Kind::kLowestTerms}, "Give the gradient as a fraction in its lowest terms.");
   } else {
     p.statement.Para("Find the equation of the straight line through " + a + " and " + bb + ". Write it in the form " +
                      Var("y") + " = " + Var("m") + X() + " + " + Var("c") + ".");
-    p.figure = GraphFigure(-8, 8, {}, {{x1, y1, "A"}, {x2, y2, "B"}}, "The points A and B on a grid.");
+    Ask(p, {AnswerForm::Kind::kLowestTerms}, "Give " + Var("m") + " and " + Var("c") +
+                                                 " as whole numbers or fractions in their lowest terms.");
+    p.figure = GraphFigure(-8, 8, {}, {{x1, y1, "A"}, {x2, y2, "B"}},
+                           "The points " + PlainText(a) + " and " + PlainText(bb) + " on a grid from -8 to 8.");
   }
+  p.facts = {{"gradient", m}, {"intercept", b}};
   p.solution.Para("The gradient is the change in " + Var("y") + " divided by the change in " + X() + ":");
   Formula slope(Var("m") + " = ");
   slope.Frac(Num(y2) + " " + kMinus + " " + NumB(y1), Num(x2) + " " + kMinus + " " + NumB(x1));
@@ -742,7 +823,9 @@ Problem LineProblem(Rng& rng, int level) {
     return p;
   }
   p.solution.Para("Put the point A into " + Var("y") + " = " + Var("m") + X() + " + " + Var("c") + " to find " + Var("c") + ":");
-  p.solution.Step(Formula(Num(y1) + " = ").Q(m).T(kCdot + NumB(x1) + " + " + Var("c")));
+  Formula put(Num(y1) + " = ");
+  Times(put, m, x1).T(" + " + Var("c"));
+  p.solution.Step(put);
   p.solution.Step(Formula(Var("c") + " = ").Q(b));
   p.solution.Answer(level == 1 ? Formula("gradient ").Q(m).T(",  " + Var("y") + "-intercept ").Q(b)
                                : LineFormula(m, b));

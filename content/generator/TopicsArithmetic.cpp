@@ -125,6 +125,37 @@ int64_t WorkOut(const Expr& e, Sheet& s) {
   return current->value;
 }
 
+// How often each feature that sets the levels apart occurs in an expression.
+struct Features {
+  int brackets = 0, powers = 0, divisions = 0, negatives = 0;
+};
+
+void Tally(const Expr& e, Features& f) {
+  if (e == nullptr) return;
+  f.brackets += e->op == Node::kBracket;
+  f.powers += e->op == Node::kPow;
+  f.divisions += e->op == Node::kDiv;
+  f.negatives += e->op == Node::kNum && e->value < 0;
+  Tally(e->left, f);
+  Tally(e->right, f);
+}
+
+// The expression with the two sides of every sum and product in a fixed order.
+std::string Canon(const Expr& e) {
+  switch (e->op) {
+    case Node::kNum: return std::to_string(e->value);
+    case Node::kBracket: return "(" + Canon(e->left) + ")";
+    case Node::kPow: return Canon(e->left) + "^" + std::to_string(e->value);
+    case Node::kAdd:
+    case Node::kMul: {
+      std::string l = Canon(e->left), r = Canon(e->right);
+      if (r < l) std::swap(l, r);
+      return std::string(e->op == Node::kAdd ? "+" : "*") + "[" + l + "," + r + "]";
+    }
+    default: return std::string(e->op == Node::kSub ? "-" : "/") + "[" + Canon(e->left) + "," + Canon(e->right) + "]";
+  }
+}
+
 int64_t R(Rng& rng, int64_t lo, int64_t hi) { return rng.Range(lo, hi); }
 
 Expr Level1(Rng& rng) {
@@ -211,6 +242,11 @@ Problem OrderProblem(Rng& rng, int level) {
     p.answer = {value};
     p.check = [e](const Answer& a) { return a.size() == 1 && a[0] == Evaluate(e); };
     p.key = PlainText(Show(e));
+    p.canon = Canon(e);
+    Features features;
+    Tally(e, features);
+    p.facts = {{"brackets", features.brackets}, {"powers", features.powers}, {"divisions", features.divisions},
+               {"negatives", features.negatives}};
     return p;
   }
 }
@@ -256,8 +292,9 @@ Problem FractionProblem(Rng& rng, int level) {
       while (x.Den() == y.Den() || x == y) y = RandomProper(rng, 12);
     }
     if (!add && x < y) std::swap(x, y);
-    p.statement.Para(std::string("Work out the ") + (add ? "sum" : "difference") + ". Give the answer in its simplest form.");
+    p.statement.Para(std::string("Work out the ") + (add ? "sum" : "difference") + ".");
     p.statement.Line(Formula().Q(x).T(op).Q(y));
+    Ask(p, {AnswerForm::Kind::kLowestTerms});
     int64_t l = Lcm(x.Den(), y.Den());
     int64_t nx = x.Num() * (l / x.Den()), ny = y.Num() * (l / y.Den());
     int64_t n = add ? nx + ny : nx - ny;
@@ -277,9 +314,9 @@ Problem FractionProblem(Rng& rng, int level) {
     x = RandomProper(rng, 10);
     y = RandomProper(rng, 10);
     bool multiply = rng.Chance(1, 2);
-    p.statement.Para("Work out the " + std::string(multiply ? "product" : "quotient") +
-                     ". Give the answer in its simplest form.");
+    p.statement.Para("Work out the " + std::string(multiply ? "product" : "quotient") + ".");
     p.statement.Line(Formula().Q(x).T(multiply ? " \u00d7 " : " \u00f7 ").Q(y));
+    Ask(p, {AnswerForm::Kind::kLowestTerms});
     Rational factor = y;
     if (!multiply) {
       factor = Rational(y.Den(), y.Num());
@@ -301,18 +338,20 @@ Problem FractionProblem(Rng& rng, int level) {
       return multiply ? a[0] / y == x : a[0] * y == x;
     };
     p.key = Key(multiply ? "3m" : "3d", {x, y});
+    p.canon = multiply ? SortedCanon("*", {x.ToString(), y.ToString()}) : "/" + x.ToString() + "," + y.ToString();
+    p.facts["operation"] = multiply ? 3 : 4;
   } else {
     // Mixed numbers.
     x = Rational(rng.Range(1, 4)) + RandomProper(rng, 9);
     y = Rational(rng.Range(1, 3)) + RandomProper(rng, 9);
     while (y == x) y = Rational(rng.Range(1, 3)) + RandomProper(rng, 9);
     if (!add && x < y) std::swap(x, y);
-    p.statement.Para(std::string("Work out the ") + (add ? "sum" : "difference") +
-                     ". Give the answer as a mixed number in its simplest form.");
+    p.statement.Para(std::string("Work out the ") + (add ? "sum" : "difference") + ".");
     Formula statement;
     Mixed(statement, x).T(op);
     Mixed(statement, y);
     p.statement.Line(statement);
+    Ask(p, {AnswerForm::Kind::kMixedNumber});
     p.solution.Para("Write both mixed numbers as improper fractions:");
     Formula improper;
     Mixed(improper, x).T(op);
@@ -332,9 +371,18 @@ Problem FractionProblem(Rng& rng, int level) {
     Require(result == (add ? x + y : x - y), "the working disagrees with exact arithmetic");
     p.check = [x, y, add](const Answer& a) { return a.size() == 1 && a[0] == Cross(x, y, add); };
     p.key = Key(std::to_string(level) + (add ? "+" : "-"), {x, y});
+    p.canon = add ? SortedCanon("+", {x.ToString(), y.ToString()}) : "-" + x.ToString() + "," + y.ToString();
+    p.facts["operation"] = add ? 1 : 2;
   }
+  p.facts["denominator1"] = x.Den();
+  p.facts["denominator2"] = y.Den();
+  p.facts["mixed"] = level == 4 ? 1 : 0;
   Formula answer;
-  Mixed(answer, result);
+  if (level == 4) {
+    Mixed(answer, result);
+  } else {
+    answer.Q(result);
+  }
   p.solution.Answer(answer);
   p.answer = {result};
   return p;
@@ -347,6 +395,7 @@ Problem PercentProblem(Rng& rng, int level) {
   static const std::vector<int64_t> kRates = {5, 10, 12, 15, 20, 25, 30, 35, 40, 45, 60, 75};
   if (level == 1) {
     int64_t rate = rng.Pick(kRates);
+    while (rate % 5 != 0) rate = rng.Pick(kRates);  // a multiple of 5% of a multiple of 20 is whole
     int64_t base = rng.Range(2, 60) * 20;
     Rational value = Rational(rate * base, 100);
     p.statement.Para("Find " + Num(rate) + "% of " + Num(base) + ".");
@@ -359,6 +408,7 @@ Problem PercentProblem(Rng& rng, int level) {
       return a.size() == 1 && a[0] == Rational(base, 100) * rate;
     };
     p.key = Key("1", {rate, base});
+    p.facts = {{"change", 0}, {"reverse", 0}, {"years", 0}};
     return p;
   }
   if (level == 2) {
@@ -381,6 +431,7 @@ Problem PercentProblem(Rng& rng, int level) {
       return a.size() == 1 && a[0] == (rise ? price + change : price - change);
     };
     p.key = Key(rise ? "2r" : "2f", {rate, price});
+    p.facts = {{"change", 1}, {"reverse", 0}, {"years", 0}};
     return p;
   }
   if (level == 3) {
@@ -398,6 +449,7 @@ Problem PercentProblem(Rng& rng, int level) {
       return a.size() == 1 && a[0] - a[0] * Rational(rate, 100) == sale;  // take the discount off again
     };
     p.key = Key("3", {rate, original});
+    p.facts = {{"change", 1}, {"reverse", 1}, {"years", 0}};
     return p;
   }
   int64_t rate = rng.Pick<int64_t>({2, 3, 4, 5, 6, 8});
@@ -407,10 +459,12 @@ Problem PercentProblem(Rng& rng, int level) {
   Rational exact = growth.Pow(static_cast<int>(years)) * principal;
   Rational rounded = exact.Round(2);
   p.statement.Para("You invest " + Money(principal) + " at " + Num(rate) + "% compound interest per year. How much is the "
-                   "investment worth after " + Num(years) + " years? Give the amount to the nearest cent.");
+                   "investment worth after " + Count(years, "year") + "?");
+  Ask(p, {AnswerForm::Kind::kRounded, 2}, "Give the amount to the nearest cent.");
   p.solution.Para("Each year the value is multiplied by " + Dec(growth) + ":");
   p.solution.Step(Formula(Money(principal) + " \u00d7 " + Dec(growth) + Sup(std::to_string(years)) + " = " + Dec(exact)));
   p.solution.Para("Rounded to the nearest cent:");
+  p.solution.Step(Formula(std::string(rounded == exact ? "= " : "\u2248 ") + Money(rounded)));
   p.solution.Answer(Formula(Money(rounded)));
   p.answer = {rounded};
   p.check = [=](const Answer& a) {
@@ -419,6 +473,7 @@ Problem PercentProblem(Rng& rng, int level) {
     return a.size() == 1 && a[0] == value.Round(2);
   };
   p.key = Key("4", {rate, years, principal});
+  p.facts = {{"change", 1}, {"reverse", 0}, {"years", years}};
   return p;
 }
 
@@ -542,6 +597,7 @@ Problem DivisibilityProblem(Rng& rng, int level) {
     }
     p.check = FactorisationCheck(n);
     p.key = Key("1", {n});
+    p.facts = {{"numbers", 1}, {"dividing", 0}, {"story", 0}};
     return p;
   }
   if (level == 2 || level == 3) {
@@ -549,9 +605,11 @@ Problem DivisibilityProblem(Rng& rng, int level) {
     std::vector<int64_t> numbers;
     int64_t common = rng.Pick<int64_t>({2, 3, 4, 5, 6, 8, 9, 10, 12, 14, 15, 18});
     int count = !gcd && rng.Chance(1, 3) ? 3 : 2;
+    // No number divides another: else the answer is one of them.
     while (static_cast<int>(numbers.size()) < count) {
       int64_t n = gcd ? common * rng.Range(2, 15) : Composite(rng, 6, 60);
-      if (std::find(numbers.begin(), numbers.end(), n) == numbers.end()) numbers.push_back(n);
+      const bool divides = std::any_of(numbers.begin(), numbers.end(), [n](int64_t m) { return n % m == 0 || m % n == 0; });
+      if (!divides) numbers.push_back(n);
     }
     std::sort(numbers.begin(), numbers.end());
     std::string list;
@@ -573,6 +631,7 @@ Problem DivisibilityProblem(Rng& rng, int level) {
       return a.size() == 1 && (gcd ? IsGcd(numbers[0], numbers[1], a[0]) : IsLcm(numbers, a[0]));
     };
     p.key = Key(gcd ? "2" : "3", {numbers[0], numbers[1], numbers.size() > 2 ? numbers[2] : 0});
+    p.facts = {{"numbers", static_cast<int64_t>(numbers.size())}, {"dividing", 0}, {"story", 0}};
     return p;
   }
   // Level 4: stories.
@@ -588,8 +647,8 @@ Problem DivisibilityProblem(Rng& rng, int level) {
     ShowFactorisations(p.solution, {a, b});
     p.solution.Para("They flash together again after the least common multiple of the two periods:");
     p.solution.Step(Formula("lcm = " + FactorText(used) + " = " + Num(l)));
-    p.solution.Step(Formula(Num(l) + " \u00f7 " + Num(a) + " = " + Num(l / a) + " flashes of the first lighthouse"));
-    p.solution.Answer(Formula("after " + Num(l) + " seconds; " + Num(l / a) + " flashes"));
+    p.solution.Step(Formula(Num(l) + " \u00f7 " + Num(a) + " = " + Count(l / a, "flash") + " of the first lighthouse"));
+    p.solution.Answer(Formula("after " + Count(l, "second") + "; " + Count(l / a, "flash")));
     p.answer = {l, l / a};
     p.check = [a, b](const Answer& v) { return v.size() == 2 && IsLcm({a, b}, v[0]) && v[1] * a == v[0]; };
     p.key = Key("4l", {a, b});
@@ -606,11 +665,12 @@ Problem DivisibilityProblem(Rng& rng, int level) {
     p.solution.Para("The side must divide both lengths; the largest such number is the greatest common divisor:");
     p.solution.Step(Formula("gcd = " + FactorText(used) + " = " + Num(side) + " cm"));
     p.solution.Step(Formula("tiles: " + Num(w / side) + " \u00d7 " + Num(h / side) + " = " + Num(tiles)));
-    p.solution.Answer(Formula("side " + Num(side) + " cm; " + Num(tiles) + " tiles"));
+    p.solution.Answer(Formula("side " + Num(side) + " cm; " + Count(tiles, "tile")));
     p.answer = {side, tiles};
     p.check = [w, h](const Answer& v) { return v.size() == 2 && IsGcd(w, h, v[0]) && v[1] * v[0] * v[0] == w * h; };
     p.key = Key("4g", {w, h});
   }
+  p.facts = {{"numbers", 2}, {"dividing", 0}, {"story", 1}};
   return p;
 }
 

@@ -2,7 +2,6 @@
 // perimeter, circles. Every problem carries a figure drawn to scale.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 
 #include "Kit.h"
@@ -14,12 +13,6 @@ namespace {
 constexpr double kRad = std::numbers::pi / 180.0;
 
 std::string Deg(int64_t d) { return Num(d) + kDegree; }
-
-std::string Fixed(double v, int places) {
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%.*f", places, v);
-  return buf;
-}
 
 // ---- Angles in triangles ----
 
@@ -49,8 +42,11 @@ Problem TriangleProblem(Rng& rng, int level) {
   shape.description = "Triangle ABC with its angles marked.";
   std::string given = "The angles of a triangle add up to 180" + std::string(kDegree) + ".";
   if (level == 1) {
+    // Three different angles: two equal ones make the isosceles kind of the next level.
     int64_t alpha = rng.Range(25, 100), beta = rng.Range(25, 100);
-    while (alpha + beta > 160) beta = rng.Range(25, 100);
+    while (alpha + beta > 160 || alpha == beta || 180 - alpha - beta == alpha || 180 - alpha - beta == beta) {
+      beta = rng.Range(25, 100);
+    }
     int64_t gamma = 180 - alpha - beta;
     shape.vertices = TriangleFromAngles(alpha, beta);
     shape.angles = {{0, Deg(alpha)}, {1, Deg(beta)}, {2, Var("x"), false, kMark}};
@@ -63,6 +59,8 @@ Problem TriangleProblem(Rng& rng, int level) {
     p.answer = {gamma};
     p.check = AngleSum([alpha, beta](const Answer& a) { return std::vector<Rational>{alpha, beta, a[0]}; }, 1);
     p.key = Key("1", {alpha, beta});
+    p.canon = SortedCanon("two angles", {Num(alpha), Num(beta)});
+    p.facts = {{"angleA", alpha}, {"angleB", beta}, {"angleC", gamma}, {"exterior", 0}, {"expressions", 0}};
   } else if (level == 2) {
     int64_t base = rng.Range(20, 80);
     int64_t apex = 180 - 2 * base;
@@ -92,6 +90,7 @@ Problem TriangleProblem(Rng& rng, int level) {
       p.check = AngleSum([base](const Answer& a) { return std::vector<Rational>{base, base, a[0]}; }, 1);
     }
     p.key = Key(apexGiven ? "2a" : "2b", {base});
+    p.facts = {{"angleA", base}, {"angleB", base}, {"angleC", apex}, {"exterior", 0}, {"expressions", 0}};
   } else if (level == 3) {
     int64_t alpha = rng.Range(30, 80), gamma = rng.Range(30, 80);
     while (alpha + gamma > 150) gamma = rng.Range(30, 80);
@@ -113,6 +112,8 @@ Problem TriangleProblem(Rng& rng, int level) {
     AnswerCheck sum = AngleSum([alpha, gamma](const Answer& a) { return std::vector<Rational>{alpha, gamma, a[1]}; }, 2);
     p.check = [sum](const Answer& a) { return sum(a) && a[0] + a[1] == 180; };
     p.key = Key("3", {alpha, gamma});
+    p.canon = SortedCanon("exterior", {Num(alpha), Num(gamma)});
+    p.facts = {{"angleA", alpha}, {"angleB", beta}, {"angleC", gamma}, {"exterior", 1}, {"expressions", 0}};
   } else {
     // Angles given as expressions in x.
     int64_t x = 0, k[3] = {1, 1, 1}, c[3] = {0, 0, 0}, angle[3] = {0, 0, 0};
@@ -154,6 +155,7 @@ Problem TriangleProblem(Rng& rng, int level) {
       return sum(a) && a[1] == a[0] * k0 + c0 && a[2] == a[0] * k1 + c1 && a[3] == a[0] * k2 + c2;
     };
     p.key = Key("4", {k[0], c[0], k[1], c[1], k[2], c[2]});
+    p.facts = {{"angleA", angle[0]}, {"angleB", angle[1]}, {"angleC", angle[2]}, {"exterior", 0}, {"expressions", 1}};
   }
   p.figure = ShapeFigure(shape);
   return p;
@@ -171,11 +173,15 @@ AnswerCheck SurdLength(int64_t square) {
   };
 }
 
-std::string LengthText(int64_t k, int64_t m, const std::string& unit) {
-  if (m == 1) return Num(k) + " " + unit;
+// k√m as markup: "8√2", "√41"; k alone when m is 1.
+std::string SurdText(int64_t k, int64_t m) {
+  if (m == 1) return Num(k);
   std::string root = "\u221a<span overline=\"single\">" + std::to_string(m) + "</span>";
-  return (k == 1 ? root : Num(k) + root) + " " + unit + " \u2248 " + Fixed(k * std::sqrt(double(m)), 2) + " " + unit;
+  return k == 1 ? root : Num(k) + root;
 }
+
+// The length k√m to two decimal places.
+std::string TwoPlaces(int64_t k, int64_t m) { return Fixed(static_cast<double>(k) * std::sqrt(double(m)), 2); }
 
 struct Triple {
   int64_t a, b, c;
@@ -208,6 +214,7 @@ Problem PythagorasProblem(Rng& rng, int level) {
   Problem p;
   std::string unit = rng.Pick<std::string>({"cm", "m", "mm"});
   const std::string x = Var("x");
+  std::string name = x;  // the length asked for
   auto sq = [](const std::string& s) { return s + "\u00b2"; };
   int64_t square = 0;  // the square of the unknown length
   int64_t k = 0, m = 1;
@@ -239,13 +246,13 @@ Problem PythagorasProblem(Rng& rng, int level) {
         square = c * c - a * a;
       }
     }
+    p.facts = {{"hypotenuseAsked", hyp ? 1 : 0}, {"story", 0}};
     std::string la = Num(a) + " " + unit;
     int64_t drawn = static_cast<int64_t>(std::lround(std::sqrt(double(square))));  // the unknown leg, for the drawing
     if (hyp) {
       p.figure = ShapeFigure(RightTriangle(rng, a, b, la, Num(b) + " " + unit, x));
       p.statement.Para("The triangle has a right angle at " + Var("C") + ". Its shorter sides are " + la + " and " +
-                       Num(b) + " " + unit + ". Find the length " + x + " of the hypotenuse" +
-                       (level == 3 ? ". Give the exact value and the value to two decimal places." : "."));
+                       Num(b) + " " + unit + ". Find the length " + x + " of the hypotenuse.");
       p.solution.Para("By Pythagoras' theorem the square of the hypotenuse is the sum of the squares of the other two sides:");
       p.solution.Step(Formula(sq(x) + " = " + sq(Num(a)) + " + " + sq(Num(b)) + " = " + Num(a * a) + " + " + Num(b * b) +
                               " = " + Num(square)));
@@ -253,15 +260,16 @@ Problem PythagorasProblem(Rng& rng, int level) {
     } else {
       p.figure = ShapeFigure(RightTriangle(rng, a, std::max<int64_t>(drawn, 1), la, x, Num(c) + " " + unit));
       p.statement.Para("The triangle has a right angle at " + Var("C") + ". The hypotenuse is " + Num(c) + " " + unit +
-                       " and one of the other sides is " + la + ". Find the length " + x + " of the third side" +
-                       (level == 3 ? ". Give the exact value and the value to two decimal places." : "."));
+                       " and one of the other sides is " + la + ". Find the length " + x + " of the third side.");
       p.solution.Para("By Pythagoras' theorem:");
       p.solution.Step(Formula(sq(x) + " + " + sq(Num(a)) + " = " + sq(Num(c))));
       p.solution.Step(Formula(sq(x) + " = " + Num(c * c) + " " + kMinus + " " + Num(a * a) + " = " + Num(square)));
       p.key = Key(std::to_string(level) + "l", {a, c});
     }
     SplitSquareRoot(square, k, m);
+    if (level == 3) Ask(p, {AnswerForm::Kind::kExactAndRounded, 2});
   } else {
+    p.facts = {{"hypotenuseAsked", 0}, {"story", 1}};
     int story = static_cast<int>(rng.Range(0, 2));
     if (story == 0) {
       Triple t = PickTriple(rng, 15);
@@ -290,7 +298,9 @@ Problem PythagorasProblem(Rng& rng, int level) {
       p.key = Key("4l", {ladder, foot});
     } else if (story == 1) {
       int64_t w = rng.Range(3, 24), h = rng.Range(2, 18);
-      while (w == h) h = rng.Range(2, 18);
+      while (h >= w) h = rng.Range(2, 18);  // the length first, and longer than the width
+      p.facts["length"] = w;
+      p.facts["width"] = h;
       square = w * w + h * h;
       Shape s;
       s.vertices = {{0, 0}, {double(w), 0}, {double(w), double(h)}, {0, double(h)}};
@@ -308,14 +318,17 @@ Problem PythagorasProblem(Rng& rng, int level) {
       p.key = Key("4r", {w, h});
     } else {
       int64_t x1 = rng.Range(-6, 2), y1 = rng.Range(-6, 2);
-      int64_t x2 = x1 + rng.Range(2, 9), y2 = y1 + rng.NonZero(-3, 8);
+      int64_t x2 = x1 + rng.Range(2, std::min<int64_t>(9, 7 - x1)), y2 = y1 + rng.NonZero(-3, 8);  // Q on the grid
       if (y2 > 7) y2 = 7;
       if (y2 == y1) y2 = y1 + 2;
       int64_t dx = x2 - x1, dy = y2 - y1;
       square = dx * dx + dy * dy;
-      p.figure = GraphFigure(-8, 8, {}, {{x1, y1, "P"}, {x2, y2, "Q"}}, "The points P and Q on a grid.");
-      p.statement.Para("Find the distance between the points " + Var("P") + "(" + Num(x1) + ", " + Num(y1) + ") and " +
-                       Var("Q") + "(" + Num(x2) + ", " + Num(y2) + "). The units on the axes are centimetres.");
+      const std::string pp = "P(" + Num(x1) + ", " + Num(y1) + ")", qq = "Q(" + Num(x2) + ", " + Num(y2) + ")";
+      p.figure = GraphFigure(-8, 8, {}, {{x1, y1, "P"}, {x2, y2, "Q"}},
+                             "The points " + PlainText(pp) + " and " + PlainText(qq) + " on a grid from -8 to 8.");
+      p.statement.Para("The units on the axes are centimetres. Find the distance " + Var("PQ") + " between the points " +
+                       pp + " and " + qq + ".");
+      name = Var("PQ");
       p.solution.Para("The horizontal and vertical steps from " + Var("P") + " to " + Var("Q") + " are the shorter sides "
                       "of a right-angled triangle: " + Num(dx) + " and " + Num(dy) + ".");
       p.solution.Step(Formula(Var("PQ") + "\u00b2 = " + sq(NumB(dx)) + " + " + sq(NumB(dy)) + " = " + Num(square)));
@@ -323,13 +336,28 @@ Problem PythagorasProblem(Rng& rng, int level) {
       p.key = Key("4d", {x1, y1, x2, y2});
     }
     SplitSquareRoot(square, k, m);
+    // A length that is not whole: the distance on a grid exactly, the others as a measure.
+    if (m != 1) Ask(p, {story == 2 ? AnswerForm::Kind::kExact : AnswerForm::Kind::kRounded, 2});
   }
-  p.solution.Step(Formula(x + " = ").Root(Num(square)).T(m == 1 ? " = " + Num(k) : ""));
-  if (m != 1 && k != 1) {
+  p.facts["square"] = square;
+  using enum AnswerForm::Kind;
+  const AnswerForm::Kind form = p.form.kind;
+  if (form == kRounded) {
+    p.solution.Step(Formula(name + " = ").Root(Num(square)).T(" \u2248 " + TwoPlaces(k, m)));
+  } else if (form == kExactAndRounded && k == 1) {
+    p.solution.Step(Formula(name + " = ").Root(Num(square)).T(" \u2248 " + TwoPlaces(k, m)));
+  } else {
+    p.solution.Step(Formula(name + " = ").Root(Num(square)).T(m == 1 ? " = " + Num(k) : ""));
+  }
+  if (m != 1 && k != 1 && form != kRounded) {
     p.solution.Para("Simplify the root: " + std::to_string(square) + " = " + std::to_string(k * k) + kTimes +
                     std::to_string(m) + ".");
+    p.solution.Step(Formula(name + " = " + SurdText(k, m) + (form == kExactAndRounded ? " \u2248 " + TwoPlaces(k, m) : "")));
   }
-  p.solution.Answer(Formula(x + " = " + LengthText(k, m, unit)));
+  std::string shown = name + " = " + SurdText(k, m) + " " + unit;
+  if (form == kRounded) shown = name + " \u2248 " + TwoPlaces(k, m) + " " + unit;
+  if (form == kExactAndRounded) shown += " \u2248 " + TwoPlaces(k, m) + " " + unit;
+  p.solution.Answer(Formula(shown));
   p.figureInSolution = level >= 3;
   p.answer = {k, m};
   p.check = SurdLength(square);
@@ -378,8 +406,9 @@ Problem AreaProblem(Rng& rng, int level) {
   Rational area;
   if (level == 1) {
     int64_t w = rng.Range(3, 25), h = rng.Range(2, 18);
-    while (h == w) h = rng.Range(2, 18);
+    while (h >= w) h = rng.Range(2, 18);  // the length is the longer side
     poly = {{0, 0}, {w, 0}, {w, h}, {0, h}};
+    p.facts = {{"corners", 4}, {"length", w}, {"width", h}};
     shape.angles = {{0, "", true}, {1, "", true}, {2, "", true}, {3, "", true}};
     shape.sideLabels = {{0, Cm(w)}, {1, Cm(h)}};
     shape.description = "A rectangle with its sides labelled.";
@@ -415,6 +444,7 @@ Problem AreaProblem(Rng& rng, int level) {
       area = b * h;
     }
     shape.sideLabels = {{0, Cm(b)}};
+    p.facts = {{"corners", triangle ? 3 : 4}, {"height", h}};
     p.answer = {area};
     p.key = Key(triangle ? "2t" : "2p", {b, h});
   } else if (level == 3) {
@@ -434,6 +464,7 @@ Problem AreaProblem(Rng& rng, int level) {
                         .T(" " + std::string(kTimes) + " " + Num(h) + " = " + Dec(area) + " cm\u00b2"));
     p.answer = {area};
     p.key = Key("3", {a, b, h, s});
+    p.facts = {{"corners", 4}, {"parallel1", a}, {"parallel2", b}};
   } else {
     // An L-shaped floor: a big rectangle with a rectangular corner cut away.
     int64_t W = rng.Range(8, 20), H = rng.Range(6, 16);
@@ -442,7 +473,8 @@ Problem AreaProblem(Rng& rng, int level) {
     shape.angles = {{0, "", true}, {1, "", true}, {2, "", true}, {4, "", true}, {5, "", true}};
     shape.sideLabels = {{0, Cm(W)}, {1, Cm(H - h)}, {4, Cm(W - w)}, {5, Cm(H)}};
     shape.dashed = {{{double(W - w), double(H - h)}, {0, double(H - h)}, ""}};
-    shape.description = "An L-shaped figure with four of its six sides labelled.";
+    shape.description = "An L-shaped figure with only right angles: a rectangle with its top right corner cut away, four "
+                        "of its six sides labelled.";
     p.statement.Para("The L-shaped figure has only right angles. Find its area and its perimeter.");
     p.solution.Para("First the two unlabelled sides of the notch:");
     p.solution.Step(Formula(Num(W) + " " + kMinus + " " + Num(W - w) + " = " + Cm(w) + ",   " + Num(H) + " " + kMinus +
@@ -460,6 +492,7 @@ Problem AreaProblem(Rng& rng, int level) {
     p.answer = {area, perimeter};
     withPerimeter = true;
     p.key = Key("4", {W, H, w, h});
+    p.facts = {{"corners", 6}};
   }
   shape.vertices = ToPoints(poly);
   p.figure = ShapeFigure(shape);
@@ -485,7 +518,8 @@ Figure CircleFigure(bool diameter, double sectorAngle, const std::string& label,
   Figure fig;
   fig.width = 300;
   fig.height = 260;
-  fig.description = std::move(description);
+  fig.description = std::move(description) + " Labelled " + PlainText(label) +
+                    (sectorAngle > 0 ? ", angle " + PlainText(Num(static_cast<int64_t>(sectorAngle)) + kDegree) : "") + ".";
   fig.draw = [diameter, sectorAngle, label](Painter& p) {
     Pt c{150, 130};
     double radius = 95;
@@ -527,8 +561,9 @@ Problem CircleProblem(Rng& rng, int level) {
   std::string figLabel = useDiameter ? Var("d") + " = " + Num(d) + " " + unit : Var("r") + " = " + Num(r) + " " + unit;
   if (level == 1 || level == 2) {
     bool area = level == 2;
-    p.statement.Para("A circle has " + given + ". Find its " + (area ? "area" : "circumference") + ". Give the answer in "
-                     "terms of " + kPi + " and to two decimal places.");
+    p.statement.Para("A circle has " + given + ". Find its " + (area ? "area" : "circumference") + ".");
+    Ask(p, {AnswerForm::Kind::kExactAndRounded, 2}, "Give the answer in terms of " + kPi + " and to two decimal places.");
+    p.facts = {{"given", 1}, {"area", area ? 1 : 0}};
     p.figure = CircleFigure(useDiameter, 0, figLabel, std::string("A circle with its ") +
                                                               (useDiameter ? "diameter" : "radius") + " marked.");
     if (useDiameter) p.solution.Para("The radius is half the diameter: " + Var("r") + " = " + Num(r) + " " + unit + ".");
@@ -551,6 +586,7 @@ Problem CircleProblem(Rng& rng, int level) {
     int64_t coef = fromArea ? r * r : 2 * r;
     p.statement.Para("A circle has " + std::string(fromArea ? "an area" : "a circumference") + " of " + Num(coef) + kPi +
                      " " + unit + (fromArea ? "\u00b2" : "") + ". Find its radius and its diameter.");
+    p.facts = {{"given", 2}, {"area", fromArea ? 1 : 0}};
     p.figure = CircleFigure(false, 0, Var("r") + " = ?", "A circle with its radius marked.");
     if (fromArea) {
       p.solution.Step(Formula(kPi + Var("r") + "\u00b2 = " + Num(coef) + kPi));
@@ -572,7 +608,9 @@ Problem CircleProblem(Rng& rng, int level) {
     Rational arc = Rational(angle * 2 * r, 360);
     Rational area = Rational(angle * r * r, 360);
     p.statement.Para("A sector of a circle of radius " + Num(r) + " " + unit + " has an angle of " + Deg(angle) +
-                     " at the centre. Find the length of its arc and its area, in terms of " + kPi + ".");
+                     " at the centre. Find the length of its arc and its area.");
+    Ask(p, {AnswerForm::Kind::kExact}, "Give both in terms of " + kPi + ".");
+    p.facts = {{"given", 1}, {"sector", angle}};
     p.figure = CircleFigure(false, static_cast<double>(angle), Var("r") + " = " + Num(r) + " " + unit,
                             "A shaded sector of a circle with its angle marked.");
     p.figureInSolution = true;

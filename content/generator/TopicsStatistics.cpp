@@ -4,7 +4,6 @@
 #include <cairo.h>
 
 #include <cmath>
-#include <numbers>
 #include <functional>
 #include <numbers>
 
@@ -49,7 +48,11 @@ Figure BarChart(const std::vector<int64_t>& values, const std::vector<int64_t>& 
   Figure fig;
   fig.width = 420;
   fig.height = 250;
-  fig.description = "Bar chart of the frequencies.";
+  fig.description = "Bar chart of the frequency of each " + xTitle + ":";
+  for (size_t i = 0; i < values.size(); ++i) {
+    fig.description += std::string(i == 0 ? " " : ", ") + PlainText(Num(values[i])) + " has " + PlainText(Num(freq[i]));
+  }
+  fig.description += ".";
   fig.draw = [values, freq, xTitle](Painter& p) {
     int64_t top = *std::max_element(freq.begin(), freq.end()) + 1;
     const double x0 = 50, y0 = 212, w = 350, h = 172;
@@ -80,17 +83,31 @@ Figure BarChart(const std::vector<int64_t>& values, const std::vector<int64_t>& 
 Problem AverageProblem(Rng& rng, int level) {
   Problem p;
   if (level == 1) {
+    // What the values count, over what period, and the values such a count can take.
+    struct Setting {
+      const char* before;  // followed by the number of values
+      const char* after;
+      int64_t lo, hi;
+    };
+    static const std::vector<Setting> kSettings = {
+        {"Here are the marks out of 40 that ", " pupils scored in a quiz.", 8, 40},
+        {"Here are the goals scored by a hockey team in each of its last ", " matches.", 0, 8},
+        {"Here are the hours of sunshine on each of ", " days in June.", 0, 14},
+        {"Here are the books read last year by each of ", " pupils.", 2, 30},
+    };
+    const Setting& setting = rng.Pick(kSettings);
     int n = static_cast<int>(rng.Range(5, 8));
     std::vector<int64_t> data;
-    for (int i = 0; i < n; ++i) data.push_back(rng.Range(2, 40));
+    for (int i = 0; i < n; ++i) data.push_back(rng.Range(setting.lo, setting.hi));
     int64_t sum = 0;
     for (int64_t v : data) sum += v;
-    data.back() += (n - sum % n) % n;  // make the mean a whole number
-    sum += (n - sum % n) % n;
+    // Make the mean a whole number by moving the last value up or down, inside the range.
+    const int64_t over = sum % n;
+    const int64_t change = over == 0 ? 0 : (data.back() + n - over <= setting.hi ? n - over : -over);
+    data.back() += change;
+    sum += change;
     int64_t mean = sum / n;
-    std::string what = rng.Pick<std::string>({"marks in a quiz", "goals scored in matches", "hours of sunshine",
-                                              "books read by pupils"});
-    p.statement.Para("Here are some " + what + ". Find the mean.");
+    p.statement.Para(setting.before + Num(n) + setting.after + " Find the mean.");
     p.statement.Line(Formula(ListText(data)));
     p.solution.Para("The mean is the sum of the values divided by how many values there are.");
     std::string terms;
@@ -105,6 +122,14 @@ Problem AverageProblem(Rng& rng, int level) {
       return balance == 0;
     };
     p.key = Key("1", {data[0], data[1], data[2], data[3], sum});
+    std::vector<std::string> values;
+    for (int64_t v : data) values.push_back(Num(v));
+    p.canon = SortedCanon(std::string("mean of ") + setting.after, values);
+    p.facts = {{"mean", mean},
+               {"lowest", *std::min_element(data.begin(), data.end())},
+               {"highest", *std::max_element(data.begin(), data.end())},
+               {"rangeLow", setting.lo},
+               {"rangeHigh", setting.hi}};
     return p;
   }
   if (level == 2) {
@@ -119,7 +144,8 @@ Problem AverageProblem(Rng& rng, int level) {
     p.solution.Para("Put the values in order:");
     p.solution.Step(Formula(ListText(sorted)));
     if (n % 2 == 1) {
-      p.solution.Para("There is an odd number of values; the median is the middle one, the " + Ordinal(n / 2 + 1) + ".");
+      p.solution.Para("There is an odd number of values; the median is the middle one, the " + Ordinal(n / 2 + 1) + ":");
+      p.solution.Step(Formula("median = " + Dec(median)));
     } else {
       p.solution.Para("There is an even number of values; the median is the mean of the " + Ordinal(n / 2) + " and " +
                       Ordinal(n / 2 + 1) + " values:");
@@ -129,6 +155,10 @@ Problem AverageProblem(Rng& rng, int level) {
     p.answer = {median};
     p.check = [data](const Answer& a) { return a.size() == 1 && a[0] == MedianByCounting(data); };
     p.key = Key("2", {data[0], data[1], data[2], data[3], data[4], data[5]});
+    std::vector<std::string> values;
+    for (int64_t v : data) values.push_back(Num(v));
+    p.canon = SortedCanon("median", values);
+    p.facts = {{"values", n}};
     return p;
   }
   if (level == 3) {
@@ -161,22 +191,24 @@ Problem AverageProblem(Rng& rng, int level) {
     std::string thing = rng.Pick<std::string>({"the number of people in each car passing a school",
                                                "the number of pets owned by the pupils of a class",
                                                "the score of each throw in a game"});
-    p.statement.Para("The bar chart shows " + thing + ". Find the mean (to two decimal places where needed), the "
-                     "median and the mode.");
+    p.statement.Para("The bar chart shows " + thing + ". Find the mean, the median and the mode.");
+    Ask(p, {AnswerForm::Kind::kRounded, 2}, "Give the mean to two decimal places where it is not exact.");
     p.figure = BarChart(values, freq, "value");
     p.figureInSolution = true;
     p.solution.Para("There are " + Num(total) + " values in all. Mean: multiply each value by its frequency and add.");
     std::string products;
     for (int i = 0; i < count; ++i) products += (products.empty() ? "" : " + ") + Num(values[i]) + kCdot + Num(freq[i]);
-    p.solution.Step(Formula("mean = ").Frac(products, Num(total)).T(" = ").Frac(Num(weighted), Num(total)).T(
-        mean.IsTerminatingDecimal() && mean.Round(2) == mean ? " = " + Dec(mean) : " \u2248 " + Dec(mean.Round(2))));
+    Formula meanLine("mean = ");
+    meanLine.Frac(products, Num(total)).T(" = ").Frac(Num(weighted), Num(total));
+    const std::string shownMean = AppendRounded(meanLine, mean, 2);
+    p.solution.Step(meanLine);
     p.solution.Para("Median: the middle of the " + Num(total) + " ordered values" +
                     (total % 2 == 1 ? ", the " + Ordinal(total / 2 + 1) + " one," : ", between the " + Ordinal(total / 2) +
                                                                                          " and the " + Ordinal(total / 2 + 1) + ",") +
                     " is " + Dec(median) + ".");
     p.solution.Para("Mode: the value with the tallest bar, " + Num(values[modeAt]) + ".");
-    p.solution.Answer(Formula("mean ").Frac(Num(weighted), Num(total)).T(
-        (mean.IsInteger() ? "" : " \u2248 " + Dec(mean.Round(2))) + ", median " + Dec(median) + ", mode " + Num(values[modeAt])));
+    p.solution.Answer(Formula("mean " + std::string(mean.Round(2) == mean ? "" : "\u2248 ") + shownMean + ", median " +
+                              Dec(median) + ", mode " + Num(values[modeAt])));
     p.answer = {mean, median, values[modeAt]};
     std::vector<int64_t> listed;
     for (int i = 0; i < count; ++i) {
@@ -220,7 +252,8 @@ Problem AverageProblem(Rng& rng, int level) {
     sum -= 1 - missing;
     missing = 1;
   }
-  p.statement.Para("The mean of " + Num(n) + " numbers is " + Num(mean) + ". " + Num(n - 1) + " of them are");
+  p.statement.Para("The mean of " + Num(n) + " numbers is " + Num(mean) + ". " + Num(n - 1) + " of them " +
+                   Agree(n - 1, "is", "are"));
   p.statement.Line(Formula(ListText(known)));
   p.statement.Para("Find the missing number.");
   p.solution.Para("The " + Num(n) + " numbers add up to " + Num(n) + kTimes + Num(mean) + " = " + Num(n * mean) + ".");
@@ -235,6 +268,10 @@ Problem AverageProblem(Rng& rng, int level) {
     return total / static_cast<int64_t>(known.size() + 1) == mean;  // put the value back and take the mean
   };
   p.key = Key("4", {mean, known[0], known[1], known[2], missing});
+  std::vector<std::string> values;
+  for (int64_t v : known) values.push_back(Num(v));
+  p.canon = SortedCanon("missing, mean " + Num(mean), values);
+  p.facts = {{"missing", missing}};
   return p;
 }
 
@@ -253,11 +290,20 @@ const std::vector<Colour>& Colours() {
   return kColours;
 }
 
+// "8 red balls and 1 blue ball".
+std::string BagContents(const std::vector<int64_t>& counts) {
+  std::string contents;
+  for (size_t i = 0; i < counts.size(); ++i) {
+    contents += (i == 0 ? "" : (i + 1 == counts.size() ? " and " : ", ")) + Count(counts[i], Colours()[i].name + " ball");
+  }
+  return contents;
+}
+
 Figure BagFigure(const std::vector<int64_t>& counts) {
   Figure fig;
   fig.width = 300;
   fig.height = 190;
-  fig.description = "A bag of coloured balls.";
+  fig.description = "A bag of " + PlainText(BagContents(counts)) + ".";
   fig.draw = [counts](Painter& p) {
     p.SetWidth(1.6);
     p.SetColor(kInk);
@@ -288,7 +334,9 @@ Figure SpinnerFigure(const std::vector<int64_t>& sectors) {
   Figure fig;
   fig.width = 260;
   fig.height = 240;
-  fig.description = "A spinner divided into equal sectors with numbers.";
+  fig.description = "A spinner with " + std::to_string(sectors.size()) + " equal sectors numbered";
+  for (size_t i = 0; i < sectors.size(); ++i) fig.description += std::string(i == 0 ? " " : ", ") + PlainText(Num(sectors[i]));
+  fig.description += " clockwise from the top.";
   fig.draw = [sectors](Painter& p) {
     Pt c{130, 120};
     double r = 100;
@@ -321,10 +369,7 @@ Problem ProbabilityProblem(Rng& rng, int level) {
     int64_t total = 0;
     for (int64_t c : counts) total += c;
     p.figure = BagFigure(counts);
-    std::string contents;
-    for (int i = 0; i < colours; ++i) {
-      contents += (i == 0 ? "" : (i + 1 == colours ? " and " : ", ")) + Num(counts[i]) + " " + Colours()[i].name;
-    }
+    const std::string contents = BagContents(counts);
     // The balls one by one, for counting outcomes.
     std::vector<int> balls;
     for (int i = 0; i < colours; ++i) {
@@ -334,12 +379,13 @@ Problem ProbabilityProblem(Rng& rng, int level) {
       int target = static_cast<int>(rng.Range(0, colours - 1));
       bool negate = rng.Chance(1, 3);
       const std::string& name = Colours()[target].name;
-      p.statement.Para("A bag holds " + contents + " balls. One ball is taken out at random. What is the probability "
+      p.statement.Para("A bag holds " + contents + ". One ball is taken out at random. What is the probability "
                        "that it is " + (negate ? "not " : "") + name + "?");
+      Ask(p, {AnswerForm::Kind::kLowestTerms});
       int64_t favourable = negate ? total - counts[target] : counts[target];
       Rational prob(favourable, total);
-      p.solution.Para("There are " + Num(total) + " balls, all equally likely to be taken, and " + Num(favourable) +
-                      " of them are " + (negate ? "not " : "") + name + ".");
+      p.solution.Para("There are " + Count(total, "ball") + ", all equally likely to be taken, and " + Num(favourable) +
+                      " of them " + Agree(favourable, "is", "are") + " " + (negate ? "not " : "") + name + ".");
       Formula f("P = ");
       FracValue(f, favourable, total);
       p.solution.Step(f);
@@ -351,19 +397,21 @@ Problem ProbabilityProblem(Rng& rng, int level) {
         return a.size() == 1 && a[0] == Rational(hits, static_cast<int64_t>(balls.size()));
       };
       p.key = Key(negate ? "1n" : "1", {counts[0], counts[1], colours > 2 ? counts[2] : 0, colours > 3 ? counts[3] : 0, target});
+      p.facts = {{"draws", 1}};
       return p;
     }
     // Level 4: two balls without replacement.
     bool same = rng.Chance(1, 2);
     int64_t r = counts[0], b = counts[1];
-    p.statement.Para("A bag holds " + contents + " balls. Two balls are taken out at random, one after the other, "
+    p.statement.Para("A bag holds " + contents + ". Two balls are taken out at random, one after the other, "
                      "without putting the first back. What is the probability that " +
                      (same ? "both are red?" : "they have different colours?"));
+    Ask(p, {AnswerForm::Kind::kLowestTerms});
     Rational prob;
     if (same) {
       prob = Rational(r, total) * Rational(r - 1, total - 1);
       p.solution.Para("The first ball is red with probability " + Prob(Rational(r, total)) + "; then " + Num(r - 1) +
-                      " of the remaining " + Num(total - 1) + " balls are red.");
+                      " of the remaining " + Count(total - 1, "ball") + " " + Agree(r - 1, "is", "are") + " red.");
       p.solution.Step(Formula("P = ").Frac(Num(r), Num(total)).T(kTimes).Frac(Num(r - 1), Num(total - 1)).T(" = ").Q(prob));
     } else {
       prob = Rational(r, total) * Rational(b, total - 1) + Rational(b, total) * Rational(r, total - 1);
@@ -387,6 +435,7 @@ Problem ProbabilityProblem(Rng& rng, int level) {
       return a.size() == 1 && a[0] == Rational(hits, all);
     };
     p.key = Key(same ? "4s" : "4d", {r, b});
+    p.facts = {{"draws", 2}};
     return p;
   }
   if (level == 2) {
@@ -415,11 +464,13 @@ Problem ProbabilityProblem(Rng& rng, int level) {
     p.figure = SpinnerFigure(numbers);
     p.statement.Para("The fair spinner has " + Num(sectors) + " equal sectors. It is spun once. What is the probability "
                      "that it lands on " + text + "?");
+    Ask(p, {AnswerForm::Kind::kLowestTerms});
     std::string hits;
     for (int64_t v : numbers) {
       if (event(v)) hits += (hits.empty() ? "" : ", ") + Num(v);
     }
-    p.solution.Para("The sectors that count are " + hits + ": " + Num(favourable) + " of the " + Num(sectors) + " equally likely sectors.");
+    p.solution.Para(std::string(favourable == 1 ? "The sector that counts shows " : "The sectors that count show ") + hits +
+                    ": " + Num(favourable) + " of the " + Num(sectors) + " equally likely sectors.");
     Formula f("P = ");
     FracValue(f, favourable, sectors);
     p.solution.Step(f);
@@ -435,6 +486,7 @@ Problem ProbabilityProblem(Rng& rng, int level) {
     std::string key = "2:" + std::to_string(kind) + ":" + std::to_string(limit) + ":";
     for (int64_t v : numbers) key += std::to_string(v);
     p.key = key;
+    p.facts = {{"sectors", sectors}};
     return p;
   }
   // Level 3: two fair dice. The count of favourable outcomes comes from the pattern of the
@@ -482,8 +534,9 @@ Problem ProbabilityProblem(Rng& rng, int level) {
   }
   Rational prob(count, 36);
   p.statement.Para("Two fair six-sided dice are thrown. What is the probability that " + text + "?");
-  p.solution.Para("There are 6" + std::string(kTimes) + "6 = 36 equally likely outcomes. Of these, " + Num(count) +
-                  " are favourable.");
+  Ask(p, {AnswerForm::Kind::kLowestTerms});
+  p.solution.Para("There are 6" + std::string(kTimes) + "6 = 36 equally likely outcomes. Of these, " + Num(count) + " " +
+                  Agree(count, "is", "are") + " favourable.");
   Formula f("P = ");
   FracValue(f, count, 36);
   p.solution.Step(f);
@@ -497,6 +550,7 @@ Problem ProbabilityProblem(Rng& rng, int level) {
     return a.size() == 1 && a[0] == Rational(hits, 36);
   };
   p.key = Key("3", {kind, param});
+  p.facts = {{"outcomes", 36}};
   return p;
 }
 
@@ -529,13 +583,13 @@ Problem CountingProblem(Rng& rng, int level) {
   Problem p;
   if (level == 1) {
     int64_t shirts = rng.Range(2, 7), trousers = rng.Range(2, 5), shoes = rng.Range(1, 4);
-    p.statement.Para("Maya has " + Num(shirts) + " shirts, " + Num(trousers) + " pairs of trousers and " + Num(shoes) +
-                     (shoes == 1 ? " pair" : " pairs") + " of shoes. An outfit is one shirt, one pair of trousers and "
+    p.statement.Para("Maya has " + Count(shirts, "shirt") + ", " + Count(trousers, "pair") + " of trousers and " +
+                     Count(shoes, "pair") + " of shoes. An outfit is one shirt, one pair of trousers and "
                      "one pair of shoes. How many different outfits can she put together?");
     p.solution.Para("Each choice can be combined with every other choice, so multiply:");
     p.solution.Step(Formula(Num(shirts) + " " + kTimes + " " + Num(trousers) + " " + kTimes + " " + Num(shoes) + " = " +
                             Num(shirts * trousers * shoes)));
-    p.solution.Answer(Formula(Num(shirts * trousers * shoes) + " outfits"));
+    p.solution.Answer(Formula(Count(shirts * trousers * shoes, "outfit")));
     p.answer = {shirts * trousers * shoes};
     p.check = [=](const Answer& a) {
       int64_t outfits = 0;
@@ -545,6 +599,7 @@ Problem CountingProblem(Rng& rng, int level) {
       return a.size() == 1 && a[0] == outfits;
     };
     p.key = Key("1", {shirts, trousers, shoes});
+    p.facts = {{"stages", 3}};
     return p;
   }
   int n = 0, k = 0;
@@ -556,7 +611,7 @@ Problem CountingProblem(Rng& rng, int level) {
     std::string product;
     for (int i = n; i >= 1; --i) product += (product.empty() ? "" : " " + std::string(kTimes) + " ") + Num(i);
     p.solution.Step(Formula(Num(n) + "! = " + product + " = " + Num(Factorial(n))));
-    p.solution.Answer(Formula(Num(Factorial(n)) + " orders"));
+    p.solution.Answer(Formula(Count(Factorial(n), "order")));
     p.answer = {Factorial(n)};
   } else if (level == 3) {
     n = static_cast<int>(rng.Range(5, 10));
@@ -567,7 +622,7 @@ Problem CountingProblem(Rng& rng, int level) {
                     Num(n - 2) + " for bronze.");
     int64_t ways = int64_t(n) * (n - 1) * (n - 2);
     p.solution.Step(Formula(Num(n) + " " + kTimes + " " + Num(n - 1) + " " + kTimes + " " + Num(n - 2) + " = " + Num(ways)));
-    p.solution.Answer(Formula(Num(ways) + " ways"));
+    p.solution.Answer(Formula(Count(ways, "way")));
     p.answer = {ways};
   } else {
     n = static_cast<int>(rng.Range(6, 12));
@@ -578,7 +633,7 @@ Problem CountingProblem(Rng& rng, int level) {
     p.solution.Step(Formula("C(" + Num(n) + ", " + Num(k) + ") = ")
                         .Frac(Num(n) + "!", Num(k) + "! " + kCdot + " " + Num(n - k) + "!")
                         .T(" = " + Num(Binomial(n, k))));
-    p.solution.Answer(Formula(Num(Binomial(n, k)) + " committees"));
+    p.solution.Answer(Formula(Count(Binomial(n, k), "committee")));
     p.answer = {Binomial(n, k)};
   }
   bool ordered = level != 4;
@@ -586,6 +641,7 @@ Problem CountingProblem(Rng& rng, int level) {
     return a.size() == 1 && a[0] == (ordered ? CountSequences(n, k) : CountSubsets(n, k));
   };
   p.key = Key(std::to_string(level), {n, k});
+  p.facts = {{"n", n}, {"k", k}, {"ordered", ordered ? 1 : 0}};
   return p;
 }
 

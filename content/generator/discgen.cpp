@@ -3,7 +3,9 @@
 //   discgen OUT_DIR [--seed N]
 //
 // Exit status 0 on success; 1 with a message on stderr when an answer fails
-// its check or anything cannot be written; 2 on bad arguments.
+// its check, a problem breaks a rule of Rules.h (the message names the rule,
+// the problem's code and number, and its statement) or anything cannot be
+// written; 2 on bad arguments.
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -43,6 +45,8 @@ int main(int argc, char** argv) {
     std::cout << "discgen: " << report.problems << " problems in " << report.topics << " topics, pictures:";
     for (const auto& [ext, count] : report.pictures) std::cout << " " << count << " " << ext;
     std::cout << " (" << report.vectorMetafiles << " metafiles of them vector)";
+    std::cout << "; made again as repeats:";
+    for (const auto& [kind, count] : report.redrawn) std::cout << " " << count << " by " << kind;
     std::cout << "; " << report.bytes / 1024 << " KiB in " << seconds << " s\n";
   } catch (const std::exception& e) {
     std::cerr << "discgen: " << e.what() << "\n";

@@ -1,5 +1,7 @@
 // The demo disc's generator and what it built. Every problem's answer passes
-// its own check and no changed answer does; a level never repeats a problem;
+// its own check and no changed answer does; the bank never repeats a problem,
+// not even reordered or scaled; counts are worded in agreement, alt texts
+// group fractions explicitly, and the rules name what breaks them;
 // arithmetic stays exact or raises; each encoder's picture decodes with the
 // engine's decoders to what was drawn; a sheet recorded as a metafile has the
 // raster's size, its text in runs and its lines as records. In the tree the
@@ -20,7 +22,9 @@
 
 #include "Bank.h"
 #include "DiscWriter.h"
+#include "Kit.h"
 #include "MathText.h"
+#include "Rules.h"
 #include "WmfRecorder.h"
 #include "base/LittleEndian.h"
 #include "base/MemoryStream.h"
@@ -68,11 +72,106 @@ TEST(AnswerChecks, AWrongAnswerStopsGeneration) {
   EXPECT_THROW(MakeChecked(wrong, 3, 7, 12, 0), CheckFailed);
 }
 
-TEST(Bank, NoLevelRepeatsAProblem) {
-  std::map<std::string, std::set<std::string>> keys;
-  for (const BankEntry& e : GenerateBank(1)) {
-    EXPECT_TRUE(keys[e.Code()].insert(e.problem.key).second) << e.Code() << " repeats " << e.problem.key;
+TEST(Bank, NoProblemComesTwice) {
+  std::map<std::string, std::set<std::string>> keys, canons;
+  std::set<std::string> statements;
+  std::map<std::string, int> redrawn;
+  for (const BankEntry& e : GenerateBank(1, &redrawn)) {
+    const Problem& p = e.problem;
+    EXPECT_TRUE(keys[e.Code()].insert(p.key).second) << e.Code() << " repeats " << p.key;
+    EXPECT_TRUE(statements.insert(p.statement.Plain() + (p.figure ? p.figure->description : "")).second)
+        << e.Code() << " #" << e.number << " repeats " << p.statement.Plain();
+    EXPECT_TRUE(p.canon.empty() || canons[e.topic->code].insert(p.canon).second) << e.Code() << " repeats " << p.canon;
   }
+  EXPECT_GT(redrawn["canonical form"], 0);  // the check is no formality: some draws were reordered or scaled repeats
+}
+
+TEST(Wording, CountsAgreeWithTheirNumber) {
+  EXPECT_EQ(Count(1, "blue ball"), "1 blue ball");
+  EXPECT_EQ(Count(3, "blue ball"), "3 blue balls");
+  EXPECT_EQ(Count(2, "flash"), "2 flashes");
+  EXPECT_EQ(Count(0, "child", "children"), "0 children");
+  EXPECT_EQ(Count(-1, "degree"), "\u22121 degrees");
+  EXPECT_EQ(Agree(1, "is", "are") + Agree(4, "is", "are"), "isare");
+  for (const char* wrong : {"A bag holds 8 red and 1 blue balls.", "and 1 of them are red.", "Of these, 1 are favourable.",
+                            "after 1 seconds", "1 of the remaining 7 balls are red"}) {
+    EXPECT_NE(CountWordingFault(wrong), "") << wrong;
+  }
+  for (const char* right : {"A bag holds 8 red balls and 1 blue ball.", "and 1 of them is red; 2 of them are blue.",
+                            "Of these, 1 is favourable.", "x = 1 or x = 5", "1 pair of shoes", "1/2 of the 6 balls are red"}) {
+    EXPECT_EQ(CountWordingFault(right), "") << right;
+  }
+}
+
+TEST(Wording, AltTextsGroupExplicitly) {
+  EXPECT_EQ(Formula("y = ").Frac("3", "4").T(Var("x")).Plain(), "y = (3/4)x");
+  EXPECT_EQ(Formula().Frac("3", "4" + Var("x")).Plain(), "3/(4x)");
+  EXPECT_EQ(Formula().Frac("3", "10").T(" " + kDivide + " ").Frac("2", "5").Plain(), "(3/10) / (2/5)");
+  EXPECT_EQ(Formula().Frac("1", "2").T(" + ").Frac(Num(-5), "6").Plain(), "1/2 + (-5)/6");
+  EXPECT_EQ(Formula("2").Frac("1", "3").Plain(), "2 1/3");  // a mixed number
+  EXPECT_EQ(PlainText("(\u221a<span overline=\"single\">85</span>)/6"), "(sqrt(85))/6");
+  EXPECT_EQ(PlainText(kPi + Var("r") + "\u00b2 = 2" + kPi + Var("r")), "pi*r^2 = 2pi*r");
+  EXPECT_EQ(NumberTokens("x = +/-4, a25 = 107, x^2, 1 6/11, (3/2)x, -7/5 ~ 1.4"),
+            (std::vector<std::string>{"4", "-4", "107", "1 6/11", "3/2", "-7/5", "1.4"}));
+}
+
+TEST(Wording, CanonicalFormsIgnoreOrderAndFactors) {
+  EXPECT_EQ(EquationCanon("", {1, 0, -9}, {0}), EquationCanon("", {-5, 0, 45}, {0}));
+  EXPECT_EQ(EquationCanon("", {2, 4}, {0, 10}), EquationCanon("", {0, 5}, {1, 2}));  // 2x + 4 = 10, 5 = x + 2
+  EXPECT_NE(EquationCanon("", {2, 4}, {0, 10}), EquationCanon("", {2, 4}, {0, 12}));
+  EXPECT_EQ(SortedCanon("+", {"2/3", "1/3"}), SortedCanon("+", {"1/3", "2/3"}));
+}
+
+// A problem of the first level of B05 as a maker might wrongly write it: each
+// change below breaks exactly the rule named.
+Problem LineProblemForRules() {
+  Problem p;
+  p.statement.Para("Find the gradient and the y-intercept of the line through A(1, 4) and B(3, 10).");
+  p.solution.Step(Formula("m = ").Frac("10 " + kMinus + " 4", "3 " + kMinus + " 1").T(" = 3"));
+  p.solution.Step(Formula("c = 1"));
+  p.solution.Answer(Formula("gradient 3, y-intercept 1"));
+  p.facts = {{"gradient", 3}, {"intercept", 1}};
+  return p;
+}
+
+TEST(Rules, EachBrokenRuleIsNamed) {
+  const auto broken = [](const Problem& p) {
+    try {
+      CheckRules("B05", 1, p);
+    } catch (const RuleBroken& e) {
+      return std::string(e.what());
+    }
+    return std::string();
+  };
+  EXPECT_EQ(broken(LineProblemForRules()), "");
+  std::vector<std::pair<std::string, Problem>> cases(7, {"", LineProblemForRules()});
+  cases[0].first = "level 1: a whole gradient";
+  cases[0].second.facts["gradient"] = Rational(3, 2);
+  cases[1].first = "twice in a row";
+  cases[1].second.solution = Sheet().Step(Formula("c = 1")).Step(Formula("c = 1")).Answer(Formula("c = 1"));
+  cases[2].first = "reaches every number";  // the answer 1 6/11 where the working stops at 17/11
+  cases[2].second.solution = Sheet().Step(Formula("m = 17/11")).Answer(Formula("m = 1 6/11"));
+  cases[2].second.form.kind = AnswerForm::Kind::kMixedNumber;
+  cases[2].second.statement.Para("Give the answer as a mixed number.");
+  cases[3].first = "the question asks for the form";
+  cases[3].second.form = {AnswerForm::Kind::kRounded, 2};
+  cases[4].first = "exact value marked approximate";
+  cases[4].second.solution = Sheet().Step(Formula("mean = ").Frac("145", "25").T(" \u2248 5.8")).Answer(Formula("mean 5.8"));
+  cases[5].first = "form asked, fractions in lowest terms";
+  cases[5].second.solution = Sheet().Step(Formula("m = 6/4")).Answer(Formula("m = ").Frac("6", "4"));
+  cases[6].first = "no factor 1 written out";
+  cases[6].second.solution.Step(Formula("y = " + kMinus + "1" + kCdot + "0 = 0"));
+  for (const auto& [rule, p] : cases) EXPECT_NE(broken(p).find(rule), std::string::npos) << rule << ": " << broken(p);
+  Problem noFacts = LineProblemForRules();
+  noFacts.facts.clear();
+  EXPECT_NE(broken(noFacts).find("does not record its fact \"gradient\""), std::string::npos);
+}
+
+TEST(Render, AFigureWhoseEdgeCutsALabelIsRefused) {
+  Figure f{120, 60, [](Painter& p) { p.Label({115, 30}, "h = 12 cm", 0.0, 0.5); }, "test"};
+  EXPECT_THROW(Renderer().RenderFigure(f), LabelCut);
+  f.draw = [](Painter& p) { p.Label({110, 30}, "h = 12 cm", 1.0, 0.5); };
+  EXPECT_NO_THROW(Renderer().RenderFigure(f));
 }
 
 TEST(Rational, StaysExactOrRaises) {
