@@ -17,10 +17,13 @@ packages=(
   librsvg2-bin desktop-file-utils appstream file
   kiwix-tools zim-tools wrk
   nginx chromium
+  nodejs npm
 )
 
 missing=()
 for p in "${packages[@]}"; do
+  # Some builds of nodejs bring npm themselves and conflict with the package npm.
+  if [ "$p" = npm ] && command -v npm >/dev/null 2>&1; then continue; fi
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$p")
   fi

@@ -35,6 +35,35 @@ function topicName(code) {
   }
 }
 
+// A number as the disc prints it: 1,020.
+function formatNumber(n) {
+  return Number(n).toLocaleString("en");
+}
+
+// The page's message line, which screen readers read out when its text
+// changes (role "status"); made on first use at the end of the page. With
+// an action (a label and a function), the line carries a button for it,
+// which takes the focus.
+function showStatus(text, action) {
+  let line = document.getElementById("status");
+  if (!line) {
+    line = document.createElement("div");
+    line.id = "status";
+    line.className = "status";
+    line.setAttribute("role", "status");
+    document.body.appendChild(line);
+  }
+  line.textContent = text;
+  if (action) {
+    const button = document.createElement("button");
+    button.type = "button";
+    button.textContent = action.label;
+    button.addEventListener("click", action.run);
+    line.appendChild(button);
+    button.focus();
+  }
+}
+
 // The value of an item of this page's query, or "".
 function queryItem(name) {
   for (const item of location.search.substring(1).split("&")) {
@@ -46,6 +75,148 @@ function queryItem(name) {
   return "";
 }
 
+// ----------------------------------------------------------- program window
+
+// The program's window: in a narrow window the menu folds away behind the
+// Menu button, and choosing a page in it folds it again and leads the
+// keyboard on to the content.
+function finishWindow() {
+  const body = document.body;
+  const button = document.querySelector(".menu-button");
+  body.classList.add("scripted");
+  button.addEventListener("click", () => {
+    const open = body.classList.toggle("menu-open");
+    button.setAttribute("aria-expanded", String(open));
+  });
+  printContentAlone();
+  document.getElementById("menu").addEventListener("click", (event) => {
+    if (!body.classList.contains("menu-open") || !event.target.closest("a[target=content]")) return;
+    body.classList.remove("menu-open");
+    button.setAttribute("aria-expanded", "false");
+    document.getElementById("content").focus();
+  });
+}
+
+// Printed, the program's window is its content page: a copy of that page's
+// body stands in for the frames while the printer lays it out, so that pages
+// break between problems (a frame would be cut like a picture).
+function printContentAlone() {
+  let copy = null;
+  window.addEventListener("beforeprint", () => {
+    try {
+      let page = windowFrame("content").document;
+      // A page that only frames another (a drawn worksheet, a problem found by number): that one.
+      while (/\b(framepage|goto-page)\b/.test(page.body.className)) {
+        page = page.querySelector("main iframe, body > iframe").contentDocument;
+      }
+      copy = document.createElement("div");
+      copy.className = "print-copy " + page.body.className;
+      for (const child of page.body.children) {
+        if (!["SCRIPT", "IFRAME"].includes(child.tagName)) copy.appendChild(document.importNode(child, true));
+      }
+      // The pictures' addresses as the page resolved them (a topic page lives in a folder).
+      const sources = page.body.querySelectorAll("img");
+      copy.querySelectorAll("img").forEach((img, i) => { img.src = sources[i].src; });
+      document.body.appendChild(copy);
+      document.body.classList.add("printing-copy");
+    } catch (e) {
+      copy = null;  // a page of another origin prints as far as its frame shows it
+    }
+  });
+  window.addEventListener("afterprint", () => {
+    if (copy) copy.remove();
+    document.body.classList.remove("printing-copy");
+  });
+}
+
+// ------------------------------------------------------------ worksheet adds
+
+// The hidden frame in which pages do what a page asks without leaving it;
+// its name tells wadd.stmp to hand its answer to this page.
+function hiddenFrame() {
+  let frame = document.querySelector("iframe[name=adder]");
+  if (!frame) {
+    frame = document.createElement("iframe");
+    frame.name = "adder";
+    frame.hidden = true;
+    frame.title = "Worksheet";
+    document.body.appendChild(frame);
+  }
+  return frame;
+}
+
+// Loads address in the hidden frame; resolves once it has loaded. The frame's
+// pages replace one another, so they stay out of the history.
+function loadHidden(address) {
+  return new Promise((resolve) => {
+    const frame = hiddenFrame();
+    frame.addEventListener("load", () => resolve(), {once: true});
+    frame.contentWindow.location.replace(address);
+  });
+}
+
+// "Add to worksheet" links answer in the hidden frame, so the page stays where
+// it is and the focus stays on the link; wadd.stmp hands its message to
+// worksheetAnswer, which says it in the message line. A link opened otherwise
+// (in a new tab, say) shows the message and goes back.
+function addInPlace() {
+  let link = null;
+  document.addEventListener("click", (event) => {
+    const clicked = event.target.closest('a[href^="wadd.stmp"]');
+    if (!clicked || event.button !== 0 || event.ctrlKey || event.shiftKey || event.metaKey || event.altKey) return;
+    event.preventDefault();
+    link = clicked;
+    loadHidden(clicked.getAttribute("href"));
+  });
+  window.worksheetAnswer = (message) => {
+    const id = link ? /id=(\d+)/.exec(link.href) : null;
+    const number = id ? formatNumber(Number(id[1]) + 1) : "";
+    let text = message;
+    if (/already/i.test(message)) {
+      text = "Problem " + number + " is already on your worksheet.";
+    } else if (/maximum/i.test(message)) {
+      text = "Your worksheet is full. Remove a problem from it to add another.";
+    } else if (/added/i.test(message)) {
+      text = "Problem " + number + " added to your worksheet.";
+    }
+    if (link && !/maximum/i.test(message)) markAdded(link);
+    showStatus(text);
+  };
+}
+
+// The link that added a problem now says so; on the problem page the link
+// gives way to the note "On your worksheet", which takes the focus.
+function markAdded(link) {
+  const note = link.parentNode.querySelector(".on-worksheet");
+  if (note && link.classList.contains("add-link")) {
+    link.hidden = true;
+    note.style.display = "inline";
+    note.tabIndex = -1;
+    note.focus();
+    return;
+  }
+  link.classList.add("added");
+  link.textContent = "\u2713 On your worksheet";
+}
+
+// The answer of wadd.stmp: the engine's message without its "Warning!", for
+// the page that asked in the hidden frame, or shown here before going back.
+function answerAdd(message) {
+  const text = message.replace(/^Warning!\s*/, "");
+  document.getElementById("message").textContent = text;
+  refreshCounter();
+  try {
+    if (window.name === "adder" && parent !== window && parent.worksheetAnswer) {
+      parent.worksheetAnswer(text);
+      return;
+    }
+  } catch (e) {
+    // A parent of another origin: answer as a page of its own.
+  }
+  alert(text);
+  if (history.length > 1) history.back();
+}
+
 // ------------------------------------------------------------------ list page
 
 // Opens the page-number bar and the level bar of a list page: both pages take
@@ -53,14 +224,30 @@ function queryItem(name) {
 function finishList() {
   document.getElementById("pages").src = "alsonaviga.stmp" + location.search;
   document.getElementById("levels").src = "problem_lent.stmp" + location.search;
-  const row = document.querySelector(".row");
-  if (row) {
-    const code = row.dataset.topic;
+  const rows = document.querySelectorAll(".row");
+  if (rows.length) {
+    const code = rows[0].dataset.topic;
     const name = topicName(code);
     const title = name ? name + " (" + code + ")" : "Topic " + code;
+    const number = (row) => row.querySelector(".num .numtext").textContent;
     document.getElementById("list-title").textContent = title;
-    document.title = title;
+    document.title = title + ", problems " + number(rows[0]) + "\u2013" + number(rows[rows.length - 1]);
   }
+  addInPlace();
+}
+
+// A bar shown in a frame of its list page: the frame takes the bar's height,
+// which grows when a narrow window wraps the bar onto more lines.
+function fitFrame() {
+  const fit = () => {
+    try {
+      if (window.frameElement) window.frameElement.style.height = document.body.offsetHeight + "px";
+    } catch (e) {
+      // A frame of another origin keeps its height.
+    }
+  };
+  fit();
+  window.addEventListener("resize", fit);
 }
 
 // Fills the page-number bar: one link per list page of 'size' problems,
@@ -84,6 +271,7 @@ function buildPageLinks() {
     if (page === current) {
       item = document.createElement("span");
       item.className = "current";
+      item.setAttribute("aria-current", "page");
     } else {
       item = document.createElement("a");
       item.href = "mathlist.stmp?start=" + (first + (page - 1) * size);
@@ -102,7 +290,12 @@ function buildPageLinks() {
 
 // -------------------------------------------------------------- problem page
 
+// The page's title names the problem: its number is the text under the
+// digit pictures of the heading.
 function finishProblem() {
+  const number = document.querySelector("h1 .numtext");
+  if (number) document.title = document.title.replace(/^Problem\b/, "Problem " + number.textContent);
+  addInPlace();
   // Inside the goto page the problem's links lead the goto page's frame on.
   if (window.name === "gotoproblem") {
     const base = document.createElement("base");
@@ -118,10 +311,22 @@ function finishProblem() {
 
 // ---------------------------------------------------------- worksheet editor
 
+const rowMoves = ["top", "moveup", "movedn", "bottom"];
+
+// The worksheet editor. A move keeps the moved row where it was in the
+// window and the focus on the same button of that row, so that a second
+// press moves it on; a removal offers to undo it. The links carry what the
+// page after them needs: where the row stood in the window (at) and, for a
+// removal, the rows that followed it (after). The engine ignores both.
 function finishEditor() {
-  // A reload must not move or remove again: the address loses its action.
   const action = queryItem("action");
-  if (["remove", "moveup", "movedn", "top", "bottom", "clearall"].includes(action)) {
+  const id = queryItem("id");
+  const at = queryItem("at") === "" ? NaN : Number(queryItem("at"));
+  const after = queryItem("after");
+  const back = queryItem("undone");
+  const y = Number(queryItem("y"));
+  // A reload must not move or remove again: the address loses its action.
+  if (rowMoves.includes(action) || ["remove", "clearall"].includes(action)) {
     try {
       history.replaceState(null, "", "edit1.stmp");
     } catch (e) {
@@ -129,26 +334,184 @@ function finishEditor() {
     }
   }
   refreshCounter();
+  document.addEventListener("click", noteRowBeforeAction);
+  const row = document.getElementById("w" + id);
+  if (row && rowMoves.includes(action)) showMovedRow(row, action, at);
+  if (action === "remove" && /^\d+$/.test(id)) {
+    // The rows below move up into the removed row's place.
+    window.scrollTo(0, y);
+    window.addEventListener("load", () => window.scrollTo(0, y));
+    offerUndo(id, after);
+  }
+  if (back && document.getElementById("w" + back)) showMovedRow(document.getElementById("w" + back), "", NaN);
+}
+
+function rowNumber(row) {
+  return row.querySelector(".num .numtext").textContent;
+}
+
+// Follows a move or Remove link of a row with at and after added to it.
+function noteRowBeforeAction(event) {
+  const link = event.target.closest("a[href*='action=']");
+  const row = link ? link.closest("article.row") : null;
+  if (!row || event.button !== 0 || event.ctrlKey || event.shiftKey || event.metaKey) return;
+  event.preventDefault();
+  const [address, fragment] = link.getAttribute("href").split("#");
+  let extra = "&at=" + Math.round(row.getBoundingClientRect().top);
+  if (/action=remove/.test(address)) {
+    const rows = Array.from(document.querySelectorAll("article.row"));
+    extra = "&after=" + rows.slice(rows.indexOf(row) + 1).map((other) => other.id.substring(1)).join(",") +
+      "&y=" + Math.round(window.scrollY);
+  }
+  location.href = address + extra + (fragment ? "#" + fragment : "");
+}
+
+// Puts the row at 'at' pixels from the top of the window (when a number),
+// focuses the button of 'action' in it (or the row) and says where it is now.
+function showMovedRow(row, action, at) {
+  const rows = document.querySelectorAll("article.row");
+  const place = Array.from(rows).indexOf(row) + 1;
+  const keep = () => {
+    if (!Number.isNaN(at)) window.scrollBy(0, row.getBoundingClientRect().top - at);
+  };
+  keep();
+  window.addEventListener("load", () => requestAnimationFrame(keep));
+  const button = action ? row.querySelector("a[href*='action=" + action + "&']") : null;
+  if (!button) row.tabIndex = -1;
+  (button || row).focus({preventScroll: !Number.isNaN(at)});
+  showStatus("Problem " + rowNumber(row) + (action ? " is now number " : " is back as number ") + place + " of " +
+             rows.length + " on your worksheet.");
+}
+
+// After a removal: the message line says so, and its Undo button takes the
+// focus. Undo adds the problem again, which puts it at the end, then sends
+// each problem that followed it to the end after it, one by one, so that it
+// is back at its old place; the page then shows the worksheet anew.
+function offerUndo(id, after) {
+  const number = formatNumber(Number(id) + 1);
+  showStatus("Problem " + number + " removed from your worksheet.", {
+    label: "Undo",
+    run: async () => {
+      let answer = "";
+      window.worksheetAnswer = (text) => { answer = text; };
+      await loadHidden("wadd.stmp?id=" + id);
+      if (!/added/i.test(answer)) {
+        showStatus("Problem " + number + " could not be put back: " + answer);
+        return;
+      }
+      for (const other of after.split(",").filter((item) => /^\d+$/.test(item))) {
+        await loadHidden("edit1.stmp?action=bottom&id=" + other);
+      }
+      location.replace("edit1.stmp?undone=" + id + "#w" + id);
+    },
+  });
 }
 
 // ------------------------------------------------------------ goto box
 
+// A problem number as typed: digits, perhaps in groups of three set apart by
+// commas or spaces as the disc prints them ("1,020", "1 020"). NaN for
+// anything else.
+function problemNumber(text) {
+  if (/^\d+$/.test(text)) return Number(text);
+  if (/^\d{1,3}([,\s\u00a0\u202f]\d{3})+$/.test(text)) return Number(text.replace(/\D/g, ""));
+  return NaN;
+}
+
+// The number of the disc's last problem, read once from the index of topics
+// (main.stmp, whose ranges end "-1,264]") in a hidden frame; null when that
+// page does not answer within five seconds.
+function lastProblemNumber() {
+  if (!window.lastProblemPromise) {
+    window.lastProblemPromise = new Promise((resolve) => {
+      const frame = document.createElement("iframe");
+      frame.hidden = true;
+      frame.title = "Index of topics";
+      frame.addEventListener("load", () => {
+        let last = 0;
+        try {
+          for (const cell of frame.contentDocument.querySelectorAll("td.range")) {
+            const end = /-([\d,]+)\]/.exec(cell.textContent);
+            if (end) last = Math.max(last, Number(end[1].replace(/,/g, "")));
+          }
+        } catch (e) {
+          // Not readable: the range stays unknown.
+        }
+        frame.remove();
+        resolve(last || null);
+      });
+      frame.src = "main.stmp";
+      document.body.appendChild(frame);
+      setTimeout(() => resolve(null), 5000);
+    });
+  }
+  return window.lastProblemPromise;
+}
+
 // The goto box takes a problem number or a sheet code: a text with a letter
-// in it opens the worksheet of that code.
+// in it opens the worksheet of that code. A number outside the disc's range
+// goes straight to the "no such problem" page, which repeats it.
 function goToNumberOrCode(form) {
   const text = form.elements["goto"].value.trim();
-  if (!/[A-Za-z]/.test(text)) return true;
-  const address = "sheet.stmp?code=" + encodeURIComponent(text);
   const frame = form.target ? window.frames[form.target] : window;
-  frame.location.href = address;
+  if (/[A-Za-z]/.test(text)) {
+    frame.location.href = "sheet.stmp?code=" + encodeURIComponent(text);
+    return false;
+  }
+  const number = problemNumber(text);
+  lastProblemNumber().then((last) => {
+    frame.location.href = number >= 1 && (last === null || number <= last)
+      ? "mathgoto.stmp?goto=" + number
+      : "gotoerror_h.html?goto=" + encodeURIComponent(text);
+  });
   return false;
+}
+
+// The "no such problem" page: says which number was asked for and which
+// numbers there are, and offers the number again to be corrected.
+function finishGotoError() {
+  const asked = queryItem("goto");
+  const number = problemNumber(asked);
+  if (asked) {
+    document.getElementById("asked").textContent = "No problem has the number " +
+      (Number.isNaN(number) ? "\u201c" + asked + "\u201d" : formatNumber(number));
+    document.title = "No problem " + asked;
+    document.getElementById("goto-again").value = asked;
+    document.getElementById("goto-again").select();
+  }
+  lastProblemNumber().then((last) => {
+    const range = document.getElementById("range");
+    if (last) range.textContent = "Problem numbers run from 1 to " + formatNumber(last) + ".";
+  });
 }
 
 // ------------------------------------------------------------ generator form
 
-// Checks every count against the number of problems its group offers, sends
-// only the counts asked for and gives the request a fresh token, so that each
-// press of the button draws a new worksheet and a reload draws none.
+// The worksheet's number of problems as the counter of the program's window
+// shows it; null on a page shown on its own.
+function worksheetCount() {
+  try {
+    const text = windowFrame("counter").document.querySelector(".numtext");
+    return text ? Number(text.textContent) : null;
+  } catch (e) {
+    return null;
+  }
+}
+
+// What labels an input: the texts of the elements its aria-labelledby names.
+function labelOf(input) {
+  return (input.getAttribute("aria-labelledby") || "").split(" ")
+    .map((id) => document.getElementById(id))
+    .filter((element) => element)
+    .map((element) => element.textContent.trim())
+    .join(", ");
+}
+
+// Checks every count against the number of problems its group offers, asks
+// before a worksheet with problems on it is replaced, sends only the counts
+// asked for and gives the request a fresh token, so that each press of the
+// button draws a new worksheet and a reload draws none. A fault is shown in
+// the form's alert line, and the first wrong count takes the focus.
 function checkCreator(form) {
   const message = document.getElementById("creator-error");
   let asked = 0;
@@ -158,18 +521,28 @@ function checkCreator(form) {
     const count = text === "" ? 0 : Number(text);
     const available = Number(input.dataset.available);
     const ok = Number.isInteger(count) && count >= 0 && count <= available;
-    input.classList.toggle("invalid", !ok);
+    if (ok) {
+      input.removeAttribute("aria-invalid");
+    } else {
+      input.setAttribute("aria-invalid", "true");
+    }
     if (!ok && bad === null) bad = input;
     if (ok) asked += count;
   }
   if (bad !== null) {
-    message.textContent = "Please ask for a whole number between 0 and " +
-      bad.dataset.available + " (" + bad.title + ").";
+    message.textContent = "Please ask for a whole number from 0 to " + bad.dataset.available +
+      " for " + labelOf(bad) + ".";
     bad.focus();
     return false;
   }
   if (asked === 0) {
     message.textContent = "Please ask for at least one problem.";
+    form.querySelector("input[data-available]").focus();
+    return false;
+  }
+  const count = worksheetCount();
+  if (count > 0 && !confirm("Your worksheet has " + count + (count === 1 ? " problem" : " problems") +
+                            ". The random worksheet replaces " + (count === 1 ? "it" : "them") + ". Go on?")) {
     return false;
   }
   for (const input of form.querySelectorAll("input[data-available]")) {

@@ -83,16 +83,18 @@ TEST(BankBuilder, RefusesBadSourcesNamingTheCulprit) {
   }
 }
 
-// One picture per digit and the separator picture between groups of three; other characters add nothing.
-TEST(NumberImages, DigitPictures) {
+// One picture per digit and the separator picture between groups of three, each
+// without alt text, then the number as text; other characters add nothing.
+TEST(NumberImages, DigitPicturesThenTheNumberAsText) {
   std::string number, counter = "\r\n";
   for (const char c : std::string("1,002,034")) {
-    number += c == ',' ? std::string("<img src=\"images/szamok_problem/nv.jpg\">")
-                       : std::string("<img src=\"images/szamok_problem/n") + c + ".jpg\" width=\"8\" height=\"22\">";
-    if (c != ',') counter += std::string("<img src=\"images/szamok/n") + c + ".jpg\" width=\"14\" height=\"21\">\r\n";
+    number += c == ',' ? std::string("<img src=\"images/szamok_problem/nv.jpg\" alt=\"\">")
+                       : std::string("<img src=\"images/szamok_problem/n") + c + ".jpg\" alt=\"\" width=\"8\" height=\"22\">";
+    if (c != ',') counter += std::string("<img src=\"images/szamok/n") + c + ".jpg\" alt=\"\" width=\"14\" height=\"21\">\r\n";
   }
-  EXPECT_EQ(NumberImagesProblem(1002034), number);
-  EXPECT_EQ(DigitImages("-1,002,034"), counter);
+  EXPECT_EQ(NumberImagesProblem(1002034), number + "<span class=\"numtext\">1,002,034</span>");
+  EXPECT_EQ(DigitImages("-1,002,034"), counter + "<span class=\"numtext\">1002034</span>\r\n");
+  EXPECT_EQ(DigitImages("none"), "\r\n");
 }
 
 }  // namespace

@@ -117,11 +117,12 @@ TEST_F(BrowsePages, ListsShowTheEndpointsPageOfUpToTwentyFiveRows) {
   const FetchResult page = disc.Fetch("mathlist.stmp?start=1170");
   EXPECT_EQ(page.MimeType, "text/html");
   EXPECT_EQ(page.Body.find("OTHER"), std::string::npos);
-  // Numbers are digit pictures, here with a thousands separator.
+  // Numbers are digit pictures, here with a thousands separator, then the number as text.
   const auto digit = [](char d) {
-    return std::string("<img src=\"images/szamok_problem/n") + d + ".jpg\" width=\"8\" height=\"22\">";
+    return std::string("<img src=\"images/szamok_problem/n") + d + ".jpg\" alt=\"\" width=\"8\" height=\"22\">";
   };
-  const std::string number = digit('1') + "<img src=\"images/szamok_problem/nv.jpg\">" + digit('1') + digit('7') + digit('0');
+  const std::string number = digit('1') + "<img src=\"images/szamok_problem/nv.jpg\" alt=\"\">" + digit('1') + digit('7') +
+                             digit('0') + "<span class=\"numtext\">1,170</span>";
   EXPECT_NE(page.Body.find("ROW p001169 C01 001169 1 [" + number + "] "), std::string::npos);
 }
 

@@ -279,8 +279,8 @@ TEST_F(WorksheetPages, FormStatisticsAndCounter) {
   }
   disc.SetVar("ws", Numbers(1, 11) + ",x");
   EXPECT_EQ(disc.Get("worksheet.stmp"),
-            "[\r\n<img src=\"images/szamok/n1.jpg\" width=\"14\" height=\"21\">\r\n"
-            "<img src=\"images/szamok/n2.jpg\" width=\"14\" height=\"21\">\r\n]");
+            "[\r\n<img src=\"images/szamok/n1.jpg\" alt=\"\" width=\"14\" height=\"21\">\r\n"
+            "<img src=\"images/szamok/n2.jpg\" alt=\"\" width=\"14\" height=\"21\">\r\n<span class=\"numtext\">12</span>\r\n]");
   disc.SetVar("ws", "");
   EXPECT_EQ(disc.Get("worksheet.stmp"), "[" + DigitImages("0") + "]");
   disc.SetVar("ws", Numbers(-9999, 0));
