@@ -146,28 +146,16 @@ std::string TopicPageHtml(const Topic& topic, const std::string& groupName) {
   int total = shown[0] + shown[1] + shown[2];
   return "<!DOCTYPE html>\n"
          "<html lang=\"en\">\n<head>\n<meta charset=\"us-ascii\">\n<title>" + HtmlEscape(topic.name) + "</title>\n"
-         "<style>\n"
-         "body { font-family: \"DejaVu Sans\", sans-serif; margin: 0; background: #f4f7fb; color: #1a1a1a; }\n"
-         ".sheet { max-width: 40em; margin: 2.5em auto; padding: 1.5em 2em 2em; background: #fff;\n"
-         "  border-top: 6px solid #1f4e8c; box-shadow: 0 1px 4px rgba(0, 0, 0, 0.12); }\n"
-         ".group { margin: 0; color: #5a6b7d; font-size: 0.9em; letter-spacing: 0.06em; text-transform: uppercase; }\n"
-         "h1 { margin: 0.2em 0 0.6em; color: #1f4e8c; font-size: 1.8em; }\n"
-         "p { line-height: 1.5; }\n"
-         "table { border-collapse: collapse; margin: 1em 0 1.5em; }\n"
-         "th, td { padding: 0.35em 1.2em 0.35em 0; text-align: left; border-bottom: 1px solid #dde4ec; }\n"
-         "th { color: #5a6b7d; font-weight: normal; }\n"
-         "a.button { display: inline-block; padding: 0.5em 1.1em; margin-right: 0.6em; background: #1f4e8c;\n"
-         "  color: #fff; text-decoration: none; border-radius: 4px; }\n"
-         "a.plain { color: #1f4e8c; }\n"
-         "</style>\n</head>\n<body>\n<div class=\"sheet\">\n"
-         "<p class=\"group\">" + HtmlEscape(groupName) + " &middot; topic " + topic.code + "</p>\n"
+         "<link rel=\"stylesheet\" href=\"../disc.css\">\n"
+         "</head>\n<body class=\"page\">\n<main class=\"sheet topic-page\">\n"
+         "<p class=\"topic-group\">" + HtmlEscape(groupName) + " &middot; topic " + topic.code + "</p>\n"
          "<h1>" + HtmlEscape(topic.name) + "</h1>\n"
          "<p>" + HtmlEscape(topic.summary) + "</p>\n"
          "<p>The topic holds " + std::to_string(total) + " problems, each with a worked solution:</p>\n"
          "<table>\n" + levels + "</table>\n"
-         "<p><a class=\"button\" href=\"../mathlist.stmp?main=" + main + "&amp;sub=" + sub + "\">Show the problems</a>\n"
-         "<a class=\"plain\" href=\"../main.stmp\">All topics</a></p>\n"
-         "</div>\n</body>\n</html>\n";
+         "<p><a class=\"button\" href=\"../mathlist.stmp?main=" + main + "&amp;sub=" + sub + "\">List of problems</a>\n"
+         "<a href=\"../main.stmp\">All topics and numbers</a></p>\n"
+         "</main>\n</body>\n</html>\n";
 }
 
 ProblemFormats FormatsFor(uint64_t seed, const std::string& code, int number, bool formulaStatement,

@@ -26,7 +26,7 @@ from chromium_pages import Chromium  # noqa: E402
 
 AXE_VERSION = "4.14.1"
 PAGES = ["/index.html", "/main.stmp", "/mathlist.stmp?main=A01", "/solution.stmp?id=5", "/edit1.stmp",
-         "/creator.stmp", "/statistic.stmp", "/readme.htm", "/gotoerror_h.html"]
+         "/creator.stmp", "/statistic.stmp", "/readme.htm", "/gotoerror_h.html", "/topics/A01.htm"]
 PRINTED = [852, 853, 854, 855, 856, 857, 858, 859]  # geometry problems, each with a statement and a figure
 BUTTONS = r"\b(Remove|Top|Up|Down|Bottom|Open|Clear all|Save as PDF|Add to worksheet)\b"
 # In every frame, before the page's own scripts: what scrolls sideways or lies beyond the window.
