@@ -23,7 +23,7 @@
 #include "archive/ArchiveReader.h"
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "common/pictures/WmfWriter.h"
+#include "pictures/WmfWriter.h"
 #include "mathdb/MathDatabase.h"
 #include "metafile/MetafileRenderer.h"
 #include "picture/Metafile.h"

@@ -13,7 +13,7 @@
 
 #include "base/MemoryStream.h"
 #include "base/StringList.h"
-#include "common/pictures/PictureFiles.h"
+#include "pictures/PictureFiles.h"
 #include "picture/Metafile.h"
 #include "picture/PictureToRTF.h"
 #include "picture/RasterDecoders.h"

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "base/MemoryStream.h"
-#include "common/pictures/PictureFiles.h"
+#include "pictures/PictureFiles.h"
 #include "picture/Metafile.h"
 
 namespace qil::disc {

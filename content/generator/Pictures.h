@@ -7,7 +7,7 @@
 // placeable Windows metafile that draws the picture as a 24-bit bitmap; WMZ is
 // the same gzip-compressed (sheets can instead be recorded as vector
 // metafiles, WmfRecorder.h). The file formats are written by the encoders the
-// picture tests share (tests/common/pictures). Every encoder is deterministic:
+// picture tests share (content/pictures). Every encoder is deterministic:
 // equal rasters give equal bytes. Pure functions; an error of a library ends
 // the process.
 #pragma once

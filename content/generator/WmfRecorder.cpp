@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/pictures/WmfWriter.h"
+#include "pictures/WmfWriter.h"
 #include "metafile/TextEncoding.h"
 #include "picture/Metafile.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/LittleEndian.h"
-#include "common/pictures/PictureFiles.h"
+#include "pictures/PictureFiles.h"
 #include "metafile/MetafilePlayer.h"
 #include "metafile/MetafileRenderer.h"
 #include "metafile/MetafileTestKit.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "common/pictures/WmfWriter.h"
+#include "pictures/WmfWriter.h"
 
 namespace qil::metafiletest {
 

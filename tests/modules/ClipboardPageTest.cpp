@@ -4,7 +4,7 @@
 // group's \picwgoal (width x 15) tells which picture it holds.
 #include <gtest/gtest.h>
 
-#include "common/pictures/PictureFiles.h"
+#include "pictures/PictureFiles.h"
 #include "mathdb/MathDatabase.h"
 #include "modules/PageDisc.h"
 #include "richtext/RichTextEditor.h"

@@ -8,7 +8,7 @@
 
 #include "base/LittleEndian.h"
 #include "base/MemoryStream.h"
-#include "common/pictures/PictureFiles.h"
+#include "pictures/PictureFiles.h"
 #include "picture/Metafile.h"
 #include "picture/RasterDecoders.h"
 

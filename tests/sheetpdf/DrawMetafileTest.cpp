@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "common/pictures/WmfWriter.h"
+#include "pictures/WmfWriter.h"
 #include "metafile/MetafileRenderer.h"
 
 namespace qil {

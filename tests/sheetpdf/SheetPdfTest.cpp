@@ -11,7 +11,7 @@
 
 #include "archive/ArchiveReader.h"
 #include "base/Convert.h"
-#include "common/pictures/PictureFiles.h"
+#include "pictures/PictureFiles.h"
 #include "mathdb/BankFixture.h"
 #include "mathdb/MathDatabase.h"
 #include "sheetpdf/PdfFile.h"
