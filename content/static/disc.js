@@ -14,14 +14,21 @@ function windowFrame(name) {
   }
 }
 
-// Reloads the worksheet counter of the program's window after the worksheet changed.
+// Asks the program's window to reload its worksheet counter after the
+// worksheet changed. A message, because a view may keep frames apart (the
+// program's window does); listenForCounter answers it.
 function refreshCounter() {
-  try {
-    const counter = windowFrame("counter");
-    if (counter) counter.location.reload();
-  } catch (e) {
-    // A view that keeps the frames apart shows the count at the next visit.
-  }
+  if (window.top !== window) window.top.postMessage({refreshCounter: true}, "*");
+}
+
+// The program's window: reloads its counter when a page asks.
+function listenForCounter() {
+  window.addEventListener("message", (event) => {
+    const counter = document.querySelector("iframe.counter");
+    if (counter && event.data && event.data.refreshCounter === true) {
+      counter.contentWindow.location.replace("worksheet.stmp");
+    }
+  });
 }
 
 // The display name of a topic, taken from the topic menu of the program's
@@ -141,6 +148,13 @@ function hiddenFrame() {
     frame.hidden = true;
     frame.title = "Worksheet";
     document.body.appendChild(frame);
+    // wadd.stmp answers by message, which also passes where the view keeps
+    // frames apart (the program's window does).
+    window.addEventListener("message", (event) => {
+      const data = event.data;
+      if (event.source !== frame.contentWindow || !data || typeof data.worksheetAnswer !== "string") return;
+      if (window.worksheetAnswer) window.worksheetAnswer(data.worksheetAnswer);
+    });
   }
   return frame;
 }
@@ -205,13 +219,9 @@ function answerAdd(message) {
   const text = message.replace(/^Warning!\s*/, "");
   document.getElementById("message").textContent = text;
   refreshCounter();
-  try {
-    if (window.name === "adder" && parent !== window && parent.worksheetAnswer) {
-      parent.worksheetAnswer(text);
-      return;
-    }
-  } catch (e) {
-    // A parent of another origin: answer as a page of its own.
+  if (window.name === "adder" && parent !== window) {
+    parent.postMessage({worksheetAnswer: text}, "*");
+    return;
   }
   alert(text);
   if (history.length > 1) history.back();
@@ -392,9 +402,9 @@ function offerUndo(id, after) {
   showStatus("Problem " + number + " removed from your worksheet.", {
     label: "Undo",
     run: async () => {
-      let answer = "";
-      window.worksheetAnswer = (text) => { answer = text; };
-      await loadHidden("wadd.stmp?id=" + id);
+      const answered = new Promise((resolve) => { window.worksheetAnswer = resolve; });
+      const loaded = loadHidden("wadd.stmp?id=" + id).then(() => new Promise((resolve) => setTimeout(() => resolve(""), 1000)));
+      const answer = await Promise.race([answered, loaded]);
       if (!/added/i.test(answer)) {
         showStatus("Problem " + number + " could not be put back: " + answer);
         return;
@@ -487,15 +497,10 @@ function finishGotoError() {
 
 // ------------------------------------------------------------ generator form
 
-// The worksheet's number of problems as the counter of the program's window
-// shows it; null on a page shown on its own.
-function worksheetCount() {
-  try {
-    const text = windowFrame("counter").document.querySelector(".numtext");
-    return text ? Number(text.textContent) : null;
-  } catch (e) {
-    return null;
-  }
+// The worksheet's number of problems, as the generator form was given it.
+function worksheetCount(form) {
+  const count = Number(form.dataset.worksheetCount);
+  return Number.isInteger(count) ? count : 0;
 }
 
 // What labels an input: the texts of the elements its aria-labelledby names.
@@ -540,7 +545,7 @@ function checkCreator(form) {
     form.querySelector("input[data-available]").focus();
     return false;
   }
-  const count = worksheetCount();
+  const count = worksheetCount(form);
   if (count > 0 && !confirm("Your worksheet has " + count + (count === 1 ? " problem" : " problems") +
                             ". The random worksheet replaces " + (count === 1 ? "it" : "them") + ". Go on?")) {
     return false;

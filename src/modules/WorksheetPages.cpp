@@ -166,6 +166,8 @@ void WorksheetCreatorPage::Execute() {
     body.SetVar("L" + key, Variant(IntToStr(count)));
     body.SetVar("V" + key, Variant(count));
   }
+  // Beyond the form's counts: how many problems the worksheet it would replace holds.
+  if (ClientSession != nullptr) body.SetVar("wcount", Variant(ReadWorksheet(*ClientSession).Count()));
   Template->WriteToStream(*OutStream);
 }
 

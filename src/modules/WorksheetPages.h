@@ -12,6 +12,7 @@
 //                              worksheet ("gensheet", once per token "rnd") and
 //                              shows every entry with its problem page
 //   "creator"   WorksheetCreatorPage     the generator form: problems per endpoint and level
+//                              (and "wcount", the entries on the worksheet now)
 //   "statistic" WorksheetStatisticsPage   worksheet problems per endpoint and level
 //   "worksheet" WorksheetCounterPage the number of worksheet entries as digit images
 //

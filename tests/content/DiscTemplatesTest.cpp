@@ -31,7 +31,7 @@ const std::map<std::string, std::string> kNeeds = {
     {"edit1", "framepage:editparams header: body:endpcode,num,wnum,id,level,problem footer:sheetcode,versions,shared"},
     {"sheet", "error:code,message"},
     {"sheetpdf", "saved:file notsaved:message"},
-    {"creator", "body:L*1,L*2,L*3,V*1,V*2,V*3"},
+    {"creator", "body:L*1,L*2,L*3,V*1,V*2,V*3,wcount"},
     {"statistic", "body:L*1,L*2,L*3"},
     {"worksheet", "body:wcounter"},
     {"clipbo",

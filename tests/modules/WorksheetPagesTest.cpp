@@ -28,7 +28,7 @@ const std::map<std::string, std::string> kTemplates = {
      "<%/section%><%section name=footer%>FOOT<%/section%>"},
     {"creator.stmp", "<%%template%%><%section name=body%>A011=<%=LA011%>/<%=VA011%> A012=<%=LA012%>/<%=VA012%> A014=<%=LA014%>/"
                      "<%=VA014%> B023=<%=LB023%>/<%=VB023%> C123=<%=LC123%>/<%=VC123%> C124=<%=LC124%>/<%=VC124%> "
-                     "D041=<%=LD041%>/<%=VD041%> Z991=<%=LZ991%>/<%=VZ991%><%/section%>"},
+                     "D041=<%=LD041%>/<%=VD041%> Z991=<%=LZ991%>/<%=VZ991%> ws=<%=wcount%><%/section%>"},
     {"statistic.stmp", "<%%template%%><%section name=body%>A011=<%=LA011%> A012=<%=LA012%> B023=<%=LB023%> C121=<%=LC121%> "
                        "C123=<%=LC123%> C124=<%=LC124%> D041=<%=LD041%><%/section%>"},
     {"worksheet.stmp", "<%%template%%><%section name=body%>[<%=wcounter%>]<%/section%>"}};
@@ -264,7 +264,9 @@ TEST(WorksheetPagesMapped, OverlappingGroupRangesEndWithTheGenerationError) {
 }
 
 TEST_F(WorksheetPages, FormStatisticsAndCounter) {
-  EXPECT_EQ(disc.Get("creator.stmp?TA011=9"), "A011=3/3 A012=2/2 A014=0/0 B023=12/12 C123=2/2 C124=0/0 D041=0/0 Z991=/");
+  EXPECT_EQ(disc.Get("creator.stmp?TA011=9"), "A011=3/3 A012=2/2 A014=0/0 B023=12/12 C123=2/2 C124=0/0 D041=0/0 Z991=/ ws=0");
+  disc.SetVar("ws", "7,3");
+  EXPECT_TRUE(disc.Get("creator.stmp").ends_with(" ws=2"));
   const std::pair<std::string, std::string> statistics[] = {
       {"", "A011= A012= B023= C121= C123= C124= D041="},
       {"2,0,21,1,9", "A011=3 A012= B023=1 C121= C123=1 C124= D041="},
