@@ -428,27 +428,20 @@ function problemNumber(text) {
   return NaN;
 }
 
-// The number of the disc's last problem, read once from the index of topics
-// (main.stmp, whose ranges end "-1,264]") in a hidden frame; null when that
-// page does not answer within five seconds.
+// The number of the disc's last problem, asked once of the index of topics
+// (main.stmp, whose ranges end "-1,264]") in a hidden frame, which answers by
+// message (answerRangeProbe); null when it does not answer within five seconds.
 function lastProblemNumber() {
   if (!window.lastProblemPromise) {
     window.lastProblemPromise = new Promise((resolve) => {
       const frame = document.createElement("iframe");
       frame.hidden = true;
+      frame.name = "range-probe";
       frame.title = "Index of topics";
-      frame.addEventListener("load", () => {
-        let last = 0;
-        try {
-          for (const cell of frame.contentDocument.querySelectorAll("td.range")) {
-            const end = /-([\d,]+)\]/.exec(cell.textContent);
-            if (end) last = Math.max(last, Number(end[1].replace(/,/g, "")));
-          }
-        } catch (e) {
-          // Not readable: the range stays unknown.
-        }
+      window.addEventListener("message", (event) => {
+        if (event.source !== frame.contentWindow || !event.data || !Number.isInteger(event.data.lastProblem)) return;
         frame.remove();
-        resolve(last || null);
+        resolve(event.data.lastProblem || null);
       });
       frame.src = "main.stmp";
       document.body.appendChild(frame);
@@ -456,6 +449,18 @@ function lastProblemNumber() {
     });
   }
   return window.lastProblemPromise;
+}
+
+// The index of topics opened by lastProblemNumber: tells the page that asked
+// the number of the disc's last problem (0 when it shows none).
+function answerRangeProbe() {
+  if (window.name !== "range-probe" || parent === window) return;
+  let last = 0;
+  for (const cell of document.querySelectorAll("td.range")) {
+    const end = /-([\d,]+)\]/.exec(cell.textContent);
+    if (end) last = Math.max(last, Number(end[1].replace(/,/g, "")));
+  }
+  parent.postMessage({lastProblem: last}, "*");
 }
 
 // The goto box takes a problem number or a sheet code: a text with a letter
