@@ -419,6 +419,14 @@ function offerUndo(id, after) {
 
 // ------------------------------------------------------------ goto box
 
+// The goto page: its number with thousands separators, as the disc prints numbers.
+function finishGoto() {
+  const number = document.querySelector(".goto-number");
+  if (!number || !/^\d+$/.test(number.textContent)) return;
+  number.textContent = formatNumber(number.textContent);
+  document.title = "Problem " + number.textContent;
+}
+
 // A problem number as typed: digits, perhaps in groups of three set apart by
 // commas or spaces as the disc prints them ("1,020", "1 020"). NaN for
 // anything else.
