@@ -48,6 +48,9 @@ answer_question() {  # KEY in the close question (Escape: Cancel, Return: Yes); 
   xdotool mousemove --window "$dialog" 20 20 sleep 0.3 key "$1" sleep 0.5
 }
 
+# A window of a known size, so that clicks on pages land where their links are.
+mkdir -p "$XDG_STATE_HOME/orvella"
+printf '[window]\nwidth=1280\nheight=900\nzoom=1\n' >"$XDG_STATE_HOME/orvella/window.ini"
 start
 check "the readme window is 699x315" sh -c "xdotool getwindowgeometry '$readme' | grep -q 'Geometry: 699x315'"
 accept
@@ -62,6 +65,16 @@ xclip -selection clipboard -t text/rtf -o >"$work/copied.rtf"
 check "the clipboard holds the engine's document, pictures and all, also as application/rtf" \
   sh -c "grep -q '\\\\pict' '$work/expected.rtf' && cmp -s '$work/copied.rtf' '$work/expected.rtf' &&
          xclip -selection clipboard -t TARGETS -o | grep -qx application/rtf"
+
+# Add to worksheet answers in a hidden frame: the page stays, no dialog opens,
+# and the counter of the window is reloaded (the frames talk by message).
+second "qilproto://qilproto_local/index.html?show=solution.stmp%3Fid%3D000400"
+sleep 1
+xdotool mousemove --window "$main" 624 144 click 1
+wait_log "answered qilproto://qilproto_local/wadd.stmp?id=000400"
+counter_after_add() { sed -n '/wadd.stmp?id=000400/,$p' "$log" | grep -q "answered qilproto://qilproto_local/worksheet.stmp"; }
+check "Add to worksheet reloads the counter" poll 50 counter_after_add
+check "Add to worksheet opens no dialog" test "$(windows | wc -l)" -eq 1
 
 # F1 goes to the focused window; under load focus can lag, so it is pressed again once.
 press_f1() { xdotool windowfocus --sync "$main" mousemove --window "$main" 400 300 key F1 && other_window; }
