@@ -69,9 +69,11 @@ check "the clipboard holds the engine's document, pictures and all, also as appl
 # Add to worksheet answers in a hidden frame: the page stays, no dialog opens,
 # and the counter of the window is reloaded (the frames talk by message).
 second "qilproto://qilproto_local/index.html?show=solution.stmp%3Fid%3D000400"
-sleep 1
-xdotool mousemove --window "$main" 624 144 click 1
-wait_log "answered qilproto://qilproto_local/wadd.stmp?id=000400"
+click_add() {  # again when the page was not laid out yet (slow builds)
+  xdotool mousemove --window "$main" 624 144 click 1
+  poll 30 grep -q "answered qilproto://qilproto_local/wadd.stmp?id=000400" "$log"
+}
+click_add || click_add || click_add || check "Add to worksheet asks the engine" false
 counter_after_add() { sed -n '/wadd.stmp?id=000400/,$p' "$log" | grep -q "answered qilproto://qilproto_local/worksheet.stmp"; }
 check "Add to worksheet reloads the counter" poll 50 counter_after_add
 check "Add to worksheet opens no dialog" test "$(windows | wc -l)" -eq 1
