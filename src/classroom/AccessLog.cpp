@@ -39,6 +39,10 @@ std::string Quoted(const std::string& text) {
 
 }  // namespace
 
+void LogProblem(const std::string& message) {
+  std::fprintf(stderr, "orvella-serve: %s\n", message.c_str());
+}
+
 std::string CommonLogLine(const std::string& client, std::time_t when, const std::string& requestLine,
                           int status, uint64_t bytes) {
   std::tm utc{};

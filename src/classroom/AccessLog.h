@@ -41,6 +41,10 @@ class AccessLog {
   std::FILE* file_;
 };
 
+// The server's own problems (a page that failed, a part of the disc that
+// cannot be read): one line "orvella-serve: MESSAGE" on standard error.
+void LogProblem(const std::string& message);
+
 // The line Write writes, without its line break (for tests and tools).
 std::string CommonLogLine(const std::string& client, std::time_t when, const std::string& requestLine,
                           int status, uint64_t bytes);

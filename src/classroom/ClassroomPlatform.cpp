@@ -1,6 +1,6 @@
 #include "classroom/ClassroomPlatform.h"
 
-#include <cstdio>
+#include "classroom/AccessLog.h"
 
 namespace qil {
 
@@ -13,12 +13,12 @@ DocumentCapture::DocumentCapture() { current_capture = this; }
 DocumentCapture::~DocumentCapture() { current_capture = nullptr; }
 
 bool ClassroomPlatform::AskRetry(const std::string& message) {
-  std::fprintf(stderr, "orvella-serve: %s\n", message.c_str());
+  LogProblem(message);
   return false;
 }
 
 void ClassroomPlatform::ShowError(const std::string& message) {
-  std::fprintf(stderr, "orvella-serve: %s\n", message.c_str());
+  LogProblem(message);
 }
 
 bool ClassroomPlatform::SetClipboardRTF(const std::string& document) {

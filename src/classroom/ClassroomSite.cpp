@@ -10,6 +10,7 @@
 #include "base/StringList.h"
 #include "base/Text.h"
 #include "base/UrlText.h"
+#include "classroom/AccessLog.h"
 #include "classroom/ClassroomPlatform.h"
 #include "classroom/Compression.h"
 #include "framework/Session.h"
@@ -25,13 +26,6 @@ constexpr const char* kSchemeRoot = "qilproto://qilproto_local";
 constexpr size_t kSmallestCompressed = 256;
 constexpr int kStoredLevel = 9;
 constexpr int kGeneratedLevel = 1;
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 std::string QuotedDigest(std::string_view bytes) {
   unsigned char digest[SHA256_DIGEST_LENGTH];
@@ -95,9 +89,7 @@ HttpResponse Unreadable() {
                   "choose another page.</p>");
 }
 
-void LogFailure(const std::string& target, const std::string& message) {
-  std::fprintf(stderr, "orvella-serve: %s: %s\n", target.c_str(), message.c_str());
-}
+void LogFailure(const std::string& target, const std::string& message) { LogProblem(target + ": " + message); }
 
 // The file name a copy is saved under: the problem's number for one problem,
 // "worksheet.rtf" for the worksheet.
@@ -164,7 +156,7 @@ HttpResponse ClassroomSite::Handle(const HttpRequest& request) {
 }
 
 std::shared_ptr<const StoredAnswer> ClassroomSite::LoadStored(const std::string& address) {
-  const std::string key = LowerAscii(StripQuery(address));
+  const std::string key = LowerCase(StripQuery(address));
   {
     std::shared_lock<std::shared_mutex> hold(store_lock_);
     auto found = store_.find(key);

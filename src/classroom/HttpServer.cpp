@@ -271,7 +271,7 @@ int HttpServer::Answer(MHD_Connection* connection, const char* method, const cha
   try {
     response = handler_(request);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "orvella-serve: %s: %s\n", exchange->target.c_str(), error.what());
+    LogProblem(exchange->target + ": " + error.what());
     response = HtmlPage(500, "Something went wrong",
                         "<p>The server could not answer this request. Other pages still work.</p>");
   }

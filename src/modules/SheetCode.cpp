@@ -158,20 +158,20 @@ std::string EncodeSheetCode(const MathDatabase& database, const std::vector<int3
   return writer.Text(Fingerprint(database));
 }
 
-std::string EncodeGeneratedCode(const MathDatabase& database, const SheetSpec& spec) {
+std::string EncodeGeneratedCode(const MathDatabase& database, const CodedSheet& sheet) {
   const Widths widths = WidthsOf(database);
   const int64_t group_count = static_cast<int64_t>(WorksheetGroupKeys(database).size());
-  if (spec.groups.empty() || static_cast<int64_t>(spec.groups.size()) > group_count ||
-      spec.seed > kMaxSeed || spec.version < 0 || spec.version >= kMaxVersions) {
+  if (sheet.groups.empty() || static_cast<int64_t>(sheet.groups.size()) > group_count ||
+      sheet.seed > kMaxSeed || sheet.version < 0 || sheet.version >= kMaxVersions) {
     throw SheetCodeError("This generated worksheet cannot be written as a code.");
   }
   BitWriter writer;
   writer.Put(1, 1);
-  writer.Put(spec.seed, kSeedBits);
-  writer.Put(static_cast<uint64_t>(spec.version), kVersionBits);
-  writer.Put(spec.groups.size() - 1, widths.group);
+  writer.Put(sheet.seed, kSeedBits);
+  writer.Put(static_cast<uint64_t>(sheet.version), kVersionBits);
+  writer.Put(sheet.groups.size() - 1, widths.group);
   int previous = -1;
-  for (const auto& [group, count] : spec.groups) {
+  for (const auto& [group, count] : sheet.groups) {
     if (group <= previous || group >= group_count || count < 1 || count > database.RecordCount()) {
       throw SheetCodeError("This generated worksheet cannot be written as a code.");
     }
@@ -182,7 +182,7 @@ std::string EncodeGeneratedCode(const MathDatabase& database, const SheetSpec& s
   return writer.Text(Fingerprint(database));
 }
 
-SheetSpec DecodeSheetCode(const MathDatabase& database, std::string_view text) {
+CodedSheet DecodeSheetCode(const MathDatabase& database, std::string_view text) {
   const std::string digits = NormalizedDigits(text);
   const size_t check_digits = kCheckBits / kDigitBits;
   if (digits.size() <= check_digits) throw SheetCodeError("The code is too short: characters are missing.");
@@ -200,9 +200,9 @@ SheetSpec DecodeSheetCode(const MathDatabase& database, std::string_view text) {
 
   const Widths widths = WidthsOf(database);
   BitReader reader(std::move(content));
-  SheetSpec spec;
-  spec.generated = reader.Take(1) == 1;
-  if (!spec.generated) {
+  CodedSheet sheet;
+  sheet.generated = reader.Take(1) == 1;
+  if (!sheet.generated) {
     const auto count = static_cast<int>(reader.Take(kCountBits)) + 1;
     std::set<int32_t> seen;
     for (int i = 0; i < count; ++i) {
@@ -213,25 +213,25 @@ SheetSpec DecodeSheetCode(const MathDatabase& database, std::string_view text) {
       if (!seen.insert(position).second) {
         throw SheetCodeError("The code names problem " + ProblemNumber(position) + " twice.");
       }
-      spec.positions.push_back(position);
+      sheet.positions.push_back(position);
     }
   } else {
-    spec.seed = static_cast<uint32_t>(reader.Take(kSeedBits));
-    spec.version = static_cast<int>(reader.Take(kVersionBits));
+    sheet.seed = static_cast<uint32_t>(reader.Take(kSeedBits));
+    sheet.version = static_cast<int>(reader.Take(kVersionBits));
     const auto groups = static_cast<int>(reader.Take(widths.group)) + 1;
     const auto keys = static_cast<int>(WorksheetGroupKeys(database).size());
     for (int i = 0; i < groups; ++i) {
       const auto group = static_cast<int>(reader.Take(widths.group));
       const auto count = static_cast<int32_t>(reader.Take(widths.position)) + 1;
-      if (group >= keys || (!spec.groups.empty() && group <= spec.groups.back().first)) {
+      if (group >= keys || (!sheet.groups.empty() && group <= sheet.groups.back().first)) {
         throw SheetCodeError("The code names a topic and level that this disc does not have.");
       }
-      spec.groups.emplace_back(group, count);
+      sheet.groups.emplace_back(group, count);
     }
-    if (spec.seed > kMaxSeed) throw SheetCodeError(kMistyped);
+    if (sheet.seed > kMaxSeed) throw SheetCodeError(kMistyped);
   }
   reader.ExpectEnd();
-  return spec;
+  return sheet;
 }
 
 }  // namespace qil

@@ -50,7 +50,7 @@ inline constexpr uint32_t kMaxSeed = 86'399'999;  // the generator's seeds: mill
 inline constexpr int kMaxVersions = 16;
 
 // What a code names.
-struct SheetSpec {
+struct CodedSheet {
   bool generated = false;
   std::vector<int32_t> positions;              // a list, in order
   uint32_t seed = 0;                           // a generated sheet ...
@@ -61,11 +61,11 @@ struct SheetSpec {
 // The code of a list of 1 to kMaxListed distinct positions of the disc.
 std::string EncodeSheetCode(const MathDatabase& database, const std::vector<int32_t>& positions);
 
-// The code of a generated sheet; spec.generated must be set.
-std::string EncodeGeneratedCode(const MathDatabase& database, const SheetSpec& spec);
+// The code of a generated sheet; sheet.generated must be set.
+std::string EncodeGeneratedCode(const MathDatabase& database, const CodedSheet& sheet);
 
 // What text names, checked against the disc.
-SheetSpec DecodeSheetCode(const MathDatabase& database, std::string_view text);
+CodedSheet DecodeSheetCode(const MathDatabase& database, std::string_view text);
 
 // Whether text is meant as a code rather than a problem number: it holds a
 // letter. (A number with thousands separators is still a number.)

@@ -46,19 +46,19 @@ void RememberGeneration(Session& session, const std::string& worksheet, const st
 
 void GenerateSheetVersions(const StringList& params, MathDatabase& database, uint32_t seed, Session& session,
                            StringList& worksheet) {
-  SheetSpec spec;
-  spec.generated = true;
-  spec.seed = seed;
-  spec.groups = RequestedGroups(params, database);
-  if (spec.groups.empty()) return;
+  CodedSheet sheet;
+  sheet.generated = true;
+  sheet.seed = seed;
+  sheet.groups = RequestedGroups(params, database);
+  if (sheet.groups.empty()) return;
   const int versions = std::clamp(StrToIntDef(params.Value("versions"), 1), 1, kMaxVersions);
-  const GeneratedVersions drawn = GenerateVersions(database, spec.groups, seed, versions);
+  const GeneratedVersions drawn = GenerateVersions(database, sheet.groups, seed, versions);
 
   worksheet.SetCommaText(WorksheetText(drawn.versions.front()));
   std::vector<std::string> codes;
   try {
-    for (spec.version = 0; spec.version < versions; ++spec.version) {
-      codes.push_back(EncodeGeneratedCode(database, spec));
+    for (sheet.version = 0; sheet.version < versions; ++sheet.version) {
+      codes.push_back(EncodeGeneratedCode(database, sheet));
     }
   } catch (const SheetCodeError&) {
     codes.clear();  // counts no code can hold: the list's own code is shown
@@ -97,9 +97,9 @@ WorksheetCodes CodesOf(MathDatabase& database, Session& session, const StringLis
 }
 
 // The problems a decoded code names: its list, or its version drawn again.
-std::vector<int32_t> PositionsOf(MathDatabase& database, const SheetSpec& spec) {
-  if (!spec.generated) return spec.positions;
-  return GenerateVersions(database, spec.groups, spec.seed, spec.version + 1).versions.back();
+std::vector<int32_t> PositionsOf(MathDatabase& database, const CodedSheet& sheet) {
+  if (!sheet.generated) return sheet.positions;
+  return GenerateVersions(database, sheet.groups, sheet.seed, sheet.version + 1).versions.back();
 }
 
 }  // namespace
@@ -129,9 +129,9 @@ void SheetCodePage::Execute() {
   Session& session = *ClientSession;
   const std::string typed = Param("code");
   try {
-    const SheetSpec spec = DecodeSheetCode(database, typed);
-    const std::vector<int32_t> positions = PositionsOf(database, spec);
-    if (spec.generated) RememberGeneration(session, WorksheetText(positions), {EncodeGeneratedCode(database, spec)}, 0);
+    const CodedSheet sheet = DecodeSheetCode(database, typed);
+    const std::vector<int32_t> positions = PositionsOf(database, sheet);
+    if (sheet.generated) RememberGeneration(session, WorksheetText(positions), {EncodeGeneratedCode(database, sheet)}, 0);
     SetSessionVar(session, kWorksheetVar, WorksheetText(positions));
   } catch (const Exception& error) {  // the code's error, or the generator's
     TemplateSection& section = Template->SectionByName("error");
@@ -155,12 +155,12 @@ void SheetPdfPage::Execute() {
   std::string message;
   try {
     if (const std::string typed = Param("code"); !typed.empty()) {
-      const SheetSpec spec = DecodeSheetCode(database, typed);
-      positions = PositionsOf(database, spec);
-      options.code = spec.generated ? EncodeGeneratedCode(database, spec) : EncodeSheetCode(database, positions);
-      if (spec.generated) {
-        options.title += ", version " + VersionLetter(spec.version);
-        name += "-" + VersionLetter(spec.version);
+      const CodedSheet sheet = DecodeSheetCode(database, typed);
+      positions = PositionsOf(database, sheet);
+      options.code = sheet.generated ? EncodeGeneratedCode(database, sheet) : EncodeSheetCode(database, positions);
+      if (sheet.generated) {
+        options.title += ", version " + VersionLetter(sheet.version);
+        name += "-" + VersionLetter(sheet.version);
       }
     } else {
       StringList worksheet;

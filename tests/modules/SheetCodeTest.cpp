@@ -117,17 +117,17 @@ TEST_F(SheetCodeTest, WrongCodesSayWhatIsWrong) {
 }
 
 TEST_F(SheetCodeTest, GeneratedSheetsComeBackAsSeedCountsAndVersion) {
-  SheetSpec spec;
-  spec.generated = true;
-  spec.seed = kMaxSeed;
-  spec.version = 2;
-  spec.groups = {{0, 3}, {5, 20}};
-  const std::string code = EncodeGeneratedCode(Database(), spec);
-  const SheetSpec back = DecodeSheetCode(Database(), code);
+  CodedSheet sheet;
+  sheet.generated = true;
+  sheet.seed = kMaxSeed;
+  sheet.version = 2;
+  sheet.groups = {{0, 3}, {5, 20}};
+  const std::string code = EncodeGeneratedCode(Database(), sheet);
+  const CodedSheet back = DecodeSheetCode(Database(), code);
   EXPECT_TRUE(back.generated);
-  EXPECT_EQ(back.seed, spec.seed);
+  EXPECT_EQ(back.seed, sheet.seed);
   EXPECT_EQ(back.version, 2);
-  EXPECT_EQ(back.groups, spec.groups);
+  EXPECT_EQ(back.groups, sheet.groups);
   for (const std::string& typo : Typos(code)) EXPECT_THROW(DecodeSheetCode(Database(), typo), SheetCodeError) << typo;
 }
 
@@ -161,9 +161,9 @@ TEST_F(SheetCodeTest, TheEditorShowsCodesThatReopenTheirSheets) {
   const std::string footer = disc.Get("edit1.stmp?action=gensheet&TA011=4&TB021=2&versions=3&rnd=x");
   const GeneratedVersions drawn = GenerateVersions(Database(), {{0, 4}, {4, 2}}, 1234567, 3);
   EXPECT_EQ(disc.Var("ws"), Text(drawn.versions[0]));
-  SheetSpec spec{true, {}, 1234567, 0, {{0, 4}, {4, 2}}};
+  CodedSheet sheet{true, {}, 1234567, 0, {{0, 4}, {4, 2}}};
   std::vector<std::string> codes;
-  for (spec.version = 0; spec.version < 3; ++spec.version) codes.push_back(EncodeGeneratedCode(Database(), spec));
+  for (sheet.version = 0; sheet.version < 3; ++sheet.version) codes.push_back(EncodeGeneratedCode(Database(), sheet));
   EXPECT_NE(footer.find("[" + codes[0] + "|<li>Version A: <a href=\"sheet.stmp?code=" + codes[0]), std::string::npos)
       << footer;
   EXPECT_NE(footer.find("<li>Version C: <a href=\"sheet.stmp?code=" + codes[2]), std::string::npos);
@@ -184,9 +184,9 @@ TEST_F(SheetCodeTest, TheEditorShowsCodesThatReopenTheirSheets) {
   EXPECT_EQ(disc.Var("ws"), "9,2,77");
 
   // A generated code whose counts the disc cannot draw says so.
-  spec.groups = {{0, 21}};
-  spec.version = 0;
-  EXPECT_NE(disc.Get("sheet.stmp?code=" + EncodeGeneratedCode(Database(), spec)).find("generate 21 out of 20"),
+  sheet.groups = {{0, 21}};
+  sheet.version = 0;
+  EXPECT_NE(disc.Get("sheet.stmp?code=" + EncodeGeneratedCode(Database(), sheet)).find("generate 21 out of 20"),
             std::string::npos);
   EXPECT_EQ(disc.Var("ws"), "9,2,77");
 }
@@ -200,8 +200,8 @@ TEST_F(SheetCodeTest, ThePdfPageOffersTheSheetToSave) {
   EXPECT_EQ(disc.host.LastSaved().second.rfind("%PDF-", 0), 0u);
   EXPECT_EQ(test::ReadBytes(disc.dir.File("worksheet-with-key.pdf")), disc.host.LastSaved().second);
 
-  const SheetSpec spec{true, {}, 42, 1, {{0, 3}}};
-  EXPECT_EQ(disc.Get("sheetpdf.stmp?code=" + EncodeGeneratedCode(Database(), spec)), "SAVED[worksheet-B.pdf]");
+  const CodedSheet sheet{true, {}, 42, 1, {{0, 3}}};
+  EXPECT_EQ(disc.Get("sheetpdf.stmp?code=" + EncodeGeneratedCode(Database(), sheet)), "SAVED[worksheet-B.pdf]");
   EXPECT_EQ(disc.Var("ws"), "5,7");
   EXPECT_EQ(disc.Get("sheetpdf.stmp?code=XYZ"), "NOT[The code does not check out: a character may be mistyped, or "
                                                 "the code was made for another disc.]");
