@@ -29,25 +29,24 @@ int WidthFor(int64_t largest) {
   return width;
 }
 
-struct Widths {
-  int position;  // P
-  int group;     // K
+// What codes depend on of a disc, read once per code.
+struct DiscShape {
+  int position_bits;  // P
+  int group_bits;     // K
+  int groups;         // how many topic-and-level groups the disc has
+  uint32_t fingerprint;  // 10 bits of its problem count and group keys
 };
 
-Widths WidthsOf(const MathDatabase& database) {
-  return {WidthFor(database.RecordCount() - 1),
-          WidthFor(static_cast<int64_t>(WorksheetGroupKeys(database).size()) - 1)};
-}
-
-// The disc's 10-bit fingerprint: its problem count and topic codes.
-uint32_t Fingerprint(const MathDatabase& database) {
-  uint32_t hash = 2166136261u;
+DiscShape ShapeOf(const MathDatabase& database) {
+  const std::vector<std::string> keys = WorksheetGroupKeys(database);
+  uint32_t hash = 2166136261u;  // FNV-1a
   auto mix = [&hash](std::string_view text) {
     for (unsigned char c : text) hash = (hash ^ c) * 16777619u;
   };
   mix(std::to_string(database.RecordCount()));
-  for (const std::string& key : WorksheetGroupKeys(database)) mix(key);
-  return (hash ^ (hash >> 10) ^ (hash >> 20)) & 0x3FF;
+  for (const std::string& key : keys) mix(key);
+  return {WidthFor(database.RecordCount() - 1), WidthFor(static_cast<int64_t>(keys.size()) - 1),
+          static_cast<int>(keys.size()), (hash ^ (hash >> 10) ^ (hash >> 20)) & 0x3FF};
 }
 
 uint32_t Crc(const std::vector<bool>& bits, uint32_t start) {
@@ -141,7 +140,7 @@ std::string EncodeSheetCode(const MathDatabase& database, const std::vector<int3
   if (positions.size() > static_cast<size_t>(kMaxListed)) {
     throw SheetCodeError("A worksheet of more than " + std::to_string(kMaxListed) + " problems has no code.");
   }
-  const Widths widths = WidthsOf(database);
+  const DiscShape shape = ShapeOf(database);
   BitWriter writer;
   writer.Put(0, 1);
   writer.Put(positions.size() - 1, kCountBits);
@@ -153,15 +152,14 @@ std::string EncodeSheetCode(const MathDatabase& database, const std::vector<int3
     if (!seen.insert(position).second) {
       throw SheetCodeError("Problem " + ProblemNumber(position) + " is on the worksheet twice.");
     }
-    writer.Put(static_cast<uint64_t>(position), widths.position);
+    writer.Put(static_cast<uint64_t>(position), shape.position_bits);
   }
-  return writer.Text(Fingerprint(database));
+  return writer.Text(shape.fingerprint);
 }
 
 std::string EncodeGeneratedCode(const MathDatabase& database, const CodedSheet& sheet) {
-  const Widths widths = WidthsOf(database);
-  const int64_t group_count = static_cast<int64_t>(WorksheetGroupKeys(database).size());
-  if (sheet.groups.empty() || static_cast<int64_t>(sheet.groups.size()) > group_count ||
+  const DiscShape shape = ShapeOf(database);
+  if (sheet.groups.empty() || static_cast<int64_t>(sheet.groups.size()) > shape.groups ||
       sheet.seed > kMaxSeed || sheet.version < 0 || sheet.version >= kMaxVersions) {
     throw SheetCodeError("This generated worksheet cannot be written as a code.");
   }
@@ -169,17 +167,17 @@ std::string EncodeGeneratedCode(const MathDatabase& database, const CodedSheet& 
   writer.Put(1, 1);
   writer.Put(sheet.seed, kSeedBits);
   writer.Put(static_cast<uint64_t>(sheet.version), kVersionBits);
-  writer.Put(sheet.groups.size() - 1, widths.group);
+  writer.Put(sheet.groups.size() - 1, shape.group_bits);
   int previous = -1;
   for (const auto& [group, count] : sheet.groups) {
-    if (group <= previous || group >= group_count || count < 1 || count > database.RecordCount()) {
+    if (group <= previous || group >= shape.groups || count < 1 || count > database.RecordCount()) {
       throw SheetCodeError("This generated worksheet cannot be written as a code.");
     }
-    writer.Put(static_cast<uint64_t>(group), widths.group);
-    writer.Put(static_cast<uint64_t>(count - 1), widths.position);
+    writer.Put(static_cast<uint64_t>(group), shape.group_bits);
+    writer.Put(static_cast<uint64_t>(count - 1), shape.position_bits);
     previous = group;
   }
-  return writer.Text(Fingerprint(database));
+  return writer.Text(shape.fingerprint);
 }
 
 CodedSheet DecodeSheetCode(const MathDatabase& database, std::string_view text) {
@@ -196,9 +194,9 @@ CodedSheet DecodeSheetCode(const MathDatabase& database, std::string_view text) 
       check = (check << kDigitBits) | digit;
     }
   }
-  if (Crc(content, Fingerprint(database)) != check) throw SheetCodeError(kMistyped);
+  const DiscShape shape = ShapeOf(database);
+  if (Crc(content, shape.fingerprint) != check) throw SheetCodeError(kMistyped);
 
-  const Widths widths = WidthsOf(database);
   BitReader reader(std::move(content));
   CodedSheet sheet;
   sheet.generated = reader.Take(1) == 1;
@@ -206,7 +204,7 @@ CodedSheet DecodeSheetCode(const MathDatabase& database, std::string_view text) 
     const auto count = static_cast<int>(reader.Take(kCountBits)) + 1;
     std::set<int32_t> seen;
     for (int i = 0; i < count; ++i) {
-      const auto position = static_cast<int32_t>(reader.Take(widths.position));
+      const auto position = static_cast<int32_t>(reader.Take(shape.position_bits));
       if (position >= database.RecordCount()) {
         throw SheetCodeError("The code names problem " + ProblemNumber(position) + ", which this disc does not have.");
       }
@@ -218,12 +216,11 @@ CodedSheet DecodeSheetCode(const MathDatabase& database, std::string_view text) 
   } else {
     sheet.seed = static_cast<uint32_t>(reader.Take(kSeedBits));
     sheet.version = static_cast<int>(reader.Take(kVersionBits));
-    const auto groups = static_cast<int>(reader.Take(widths.group)) + 1;
-    const auto keys = static_cast<int>(WorksheetGroupKeys(database).size());
+    const auto groups = static_cast<int>(reader.Take(shape.group_bits)) + 1;
     for (int i = 0; i < groups; ++i) {
-      const auto group = static_cast<int>(reader.Take(widths.group));
-      const auto count = static_cast<int32_t>(reader.Take(widths.position)) + 1;
-      if (group >= keys || (!sheet.groups.empty() && group <= sheet.groups.back().first)) {
+      const auto group = static_cast<int>(reader.Take(shape.group_bits));
+      const auto count = static_cast<int32_t>(reader.Take(shape.position_bits)) + 1;
+      if (group >= shape.groups || (!sheet.groups.empty() && group <= sheet.groups.back().first)) {
         throw SheetCodeError("The code names a topic and level that this disc does not have.");
       }
       sheet.groups.emplace_back(group, count);
